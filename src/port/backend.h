@@ -1,0 +1,32 @@
+#pragma once
+#include <string>
+
+#include "port/clock.h"
+#include "port/comm_port.h"
+#include "port/io_permission.h"
+#include "port/port_io.h"
+
+namespace vexilo::port {
+
+// How a port session prepares the UART: by writing its registers itself (direct mode), or by
+// asking for port permission and holding the COM device open through the operating system
+// while it drives the lines (OS-held mode).
+enum class SessionMode { Direct, OsHeld };
+
+// Everything a port session needs from one kind of port access: the registers, the serial
+// device, the permission to use the ports, the clock and how to open a session.
+class PortBackend {
+ public:
+  virtual ~PortBackend() = default;
+  virtual PortIo& Io() = 0;
+  virtual CommPort& Comm() = 0;
+  virtual IoPermission& Permission() = 0;
+  virtual Clock& Time() = 0;
+  virtual SessionMode Mode() const = 0;
+  // Shown in the status bar, for example "System : Linux".
+  virtual std::string SystemLine() const = 0;
+  // The device path `comm` opens for COM1 .. COM4 (index 0 .. 3).
+  virtual std::string DeviceForCom(int index) const = 0;
+};
+
+}  // namespace vexilo::port

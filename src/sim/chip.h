@@ -1,0 +1,59 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "sim/sim_time.h"
+
+namespace vexilo::sim {
+
+// A fault planted in a simulated chip.
+struct ChipFaults {
+  // Write and erase times are multiplied by this (a slow chip needs longer write delays).
+  double writeTimeFactor = 1.0;
+  // A program-memory bit that always reads `stuckValue`, whatever is programmed.
+  struct StuckBit {
+    uint32_t byteAddress;  // byte address in program memory (PIC: 2 * word + 0 low, + 1 high)
+    uint8_t bit;           // 0 .. 7
+    bool stuckValue;
+  };
+  std::optional<StuckBit> stuck;
+};
+
+// A named memory of a simulated component, saved to and loaded from the card state file.
+struct MemoryRegion {
+  std::string name;         // "flash", "eeprom", "fuses", "config", "24cxx" ...
+  std::span<uint8_t> bytes;  // fixed size for the component
+};
+
+// A chip programmed through a three-wire serial link while held in a special state:
+// AVR chips (RESET low, SCK, MOSI in, MISO out) and PIC chips (MCLR at programming voltage,
+// RB6 clock, RB7 data both ways). The adapter turns its RS-232 lines into these pin levels.
+class SerialProgrammedChip {
+ public:
+  virtual ~SerialProgrammedChip() = default;
+
+  // Pin levels driven by the programmer at time `now` (true = logic high):
+  //   AVR: control = RESET pin (low holds the chip in reset), clock = SCK, data = MOSI.
+  //   PIC: control = MCLR at programming voltage (true = Vihh applied), clock = RB6, data = RB7.
+  // Called on every change of any line; calls come in non-decreasing time.
+  virtual void SetPins(bool control, bool clock, bool data, SimTime now) = 0;
+
+  // The level the chip drives on its data output at `now`: MISO (AVR), RB7 (PIC; while the
+  // chip is not driving RB7 it reads as the programmer's own data level).
+  virtual bool DataOut(SimTime now) = 0;
+
+  // Program memory as bytes in memory order (AVR: low byte of word w at 2w; PIC: word w as
+  // 2w low byte, 2w + 1 high byte). The card loader model looks for its image here.
+  virtual std::span<const uint8_t> ProgramMemory() const = 0;
+
+  // Every memory of the chip (program memory, EEPROM, fuses/lock or configuration words) for
+  // the card state file.
+  virtual std::vector<MemoryRegion> Regions() = 0;
+
+  virtual std::string Name() const = 0;
+};
+
+}  // namespace vexilo::sim

@@ -1,0 +1,13 @@
+#pragma once
+#include <memory>
+
+#include "sim/chip.h"
+
+namespace vexilo::sim {
+
+enum class PicModel { PIC16F84, PIC16F876 };
+
+// A simulated PIC in serial programming mode, as its programming specification describes it.
+std::unique_ptr<SerialProgrammedChip> MakePicChip(PicModel model, const ChipFaults& faults = {});
+
+}  // namespace vexilo::sim
