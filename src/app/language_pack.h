@@ -1,0 +1,43 @@
+#pragma once
+#include <array>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vexilo::app {
+
+// A language pack: an INI file in the `lang` folder with [LANG] NAME (the display name) and
+// [TXT] keys 1 .. 31 and 100 .. 105.
+struct LanguagePackEntry {
+  std::string fileName;
+  std::string displayName;
+};
+
+// The 37 replaceable texts, by key: 1 .. 7 tool buttons, 8 .. 27 menu items, 28 the question
+// before an external EEPROM operation, 29 .. 31 the requests to switch the adapter by hand,
+// 100 .. 102 the load dialog titles, 103 .. 105 the save dialog titles.
+using LanguageTexts = std::map<int, std::string>;
+
+inline constexpr std::array<int, 37> kLanguageKeys{
+    1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13,  14,  15,  16,  17,  18, 19,
+    20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 100, 101, 102, 103, 104, 105};
+
+// The window's own texts (its Polish captions); 28 .. 31 and 100 .. 105 are empty.
+LanguageTexts BuiltInTexts();
+
+// The regular files of `langDir` in name order, with their display names (a pack without a
+// name is shown by its file name). No folder: no packs.
+std::vector<LanguagePackEntry> ScanLanguagePacks(const std::string& langDir);
+
+// The texts of the pack whose display name equals `displayName` (the last one listed, when two
+// share it). A key missing from the pack takes the text of the key before it (key 1: the pack's
+// file name). Nothing when no pack has that name.
+std::optional<LanguageTexts> LoadLanguagePack(const std::string& langDir,
+                                              const std::vector<LanguagePackEntry>& packs,
+                                              const std::string& displayName);
+
+// The `lang` folder below the current directory.
+std::string DefaultLanguageDir();
+
+}  // namespace vexilo::app

@@ -1,0 +1,49 @@
+#pragma once
+#include <array>
+#include <string>
+
+namespace vexilo::app {
+
+// The settings of the Setup tab and the chosen card type, as `config.cfg` keeps them.
+struct Settings {
+  int avrPicCom = 0;             // checked button of " Port Avr/Pic " (com1_ .. com4_), 0 .. 3
+  int phoenixCom = 0;            // checked button of " Port Phoenix " (comm1_ .. comm4_), 0 .. 3
+  std::string txDelay = "50";    // delay_ext, ms
+  std::string atrDelay = "100";  // atr_delay
+  std::string picDelay = "10";   // pic_delay, ms
+  std::string avrDelay = "5";    // avr_delay, ms
+  int picClk = 0;                // pic_clk_, 0 .. 200
+  int avrClk = 0;                // avr_clk_, 0 .. 50
+  bool autoMode = false;         // auto_mode
+  bool verifyEeprom = false;     // ver_eeprom
+  std::string language = "lang";
+  std::string cardType = "Fun Card - 90S8515 + 24Cxx";
+
+  // How the ports are reached: "sim" (the simulated adapter and card), "io" (x86 port I/O on
+  // a 16550) or "tty" (a serial device); and the device of each COM number.
+  std::string portBackend = "sim";
+  std::array<std::string, 4> comDevices{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3"};
+
+  bool operator==(const Settings&) const = default;
+};
+
+inline constexpr int kPicClkMax = 200;
+inline constexpr int kAvrClkMax = 50;
+
+// The settings file in the current directory at the moment of use.
+std::string DefaultSettingsPath();
+
+// Reads the file; a missing file or key, or a value a control cannot take, gives that
+// control's own default. Never throws.
+Settings LoadSettings(const std::string& path);
+
+// Writes every setting but the card type (written when it changes), keeping the other
+// sections and keys of the file. Throws image::FileError when the file cannot be written.
+void SaveSettings(const std::string& path, const Settings& settings);
+void SaveCardType(const std::string& path, const std::string& cardType);
+
+// The timing presets of the Setup tab.
+enum class TimingPreset { Win9x, WinNT };
+void ApplyPreset(Settings& settings, TimingPreset preset);
+
+}  // namespace vexilo::app

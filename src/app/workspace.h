@@ -1,0 +1,61 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "app/card_catalogue.h"
+#include "app/option_panels.h"
+#include "app/settings.h"
+#include "image/memory_image.h"
+
+namespace vexilo::app {
+
+enum class ImageId { Flash, EepromInt, EepromExt };
+
+// The whole state of a run that the window owns: the card type text, the three memory images,
+// the option panels, the Setup values, the error and stop flags.
+class Workspace {
+ public:
+  Workspace();
+
+  // The card type box: any text. A text that names a card type sizes and blanks the three
+  // images for it; any other text leaves them as they were.
+  void SetCardTypeText(const std::string& text);
+  const std::string& CardTypeText() const { return cardTypeText_; }
+  // The card type the text names, or null.
+  const CardType* Card() const { return FindCardType(cardTypeText_); }
+
+  // Checks the external EEPROM size button `index` of the card's group and blanks that image.
+  void SelectExtSize(int index);
+  // Sizes and blanks the external EEPROM image for the card and the checked size button.
+  void SetupEepromExtImage();
+
+  image::MemoryImage& Image(ImageId id);
+  const image::MemoryImage& Image(ImageId id) const;
+  image::MemoryImage flash;
+  image::MemoryImage eepromInt;
+  image::MemoryImage eepromExt;
+
+  // The file each image came from or went to, for the group box captions.
+  std::string flashFile, eepromIntFile, eepromExtFile;
+
+  OptionPanels options;
+  Settings settings;
+
+  uint8_t ErrorFlag = 0;
+  std::atomic<uint8_t> StopRequest{0};
+
+ private:
+  std::string cardTypeText_;
+};
+
+// Loading and saving the images of the workspace's card type. Each throws (image::FileError
+// naming the file and line, or std::invalid_argument when the card type has no such image)
+// and then leaves every image as it was. Loads and saves return the file name used.
+std::string LoadImageFile(Workspace& ws, ImageId id, const std::string& path);
+std::string SaveImageFile(Workspace& ws, ImageId id, const std::string& path);
+
+// The name used on the command line and in messages: "flash", "eeprom-int", "eeprom-ext".
+const char* ImageName(ImageId id);
+
+}  // namespace vexilo::app
