@@ -12,18 +12,20 @@ int HexDigit(char c) {
   return -1;
 }
 
-[[noreturn]] void ThrowNotInteger(std::string_view shown) {
-  throw ConversionError("'" + std::string(shown) + "' is not a valid integer value");
+[[noreturn]] void ThrowNotInteger(std::string_view prefix, std::string_view text) {
+  std::string message;
+  message.append("'").append(prefix).append(text).append("' is not a valid integer value");
+  throw ConversionError(message);
 }
 
 }  // namespace
 
 int32_t HexToInt(std::string_view text) {
-  if (text.empty() || text.size() > 8) ThrowNotInteger("$" + std::string(text));
+  if (text.empty() || text.size() > 8) ThrowNotInteger("$", text);
   uint32_t value = 0;
   for (char c : text) {
     int digit = HexDigit(c);
-    if (digit < 0) ThrowNotInteger("$" + std::string(text));
+    if (digit < 0) ThrowNotInteger("$", text);
     value = (value << 4) | static_cast<uint32_t>(digit);
   }
   return static_cast<int32_t>(value);
@@ -35,7 +37,7 @@ int32_t DecimalToInt(std::string_view text) {
   int32_t value = 0;
   auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
   if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) {
-    ThrowNotInteger(text);
+    ThrowNotInteger("", text);
   }
   return value;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
 #include "port/clock.h"
@@ -27,6 +28,15 @@ class PortBackend {
   virtual std::string SystemLine() const = 0;
   // The device path `comm` opens for COM1 .. COM4 (index 0 .. 3).
   virtual std::string DeviceForCom(int index) const = 0;
+  // Called by a port session once it has chosen the UART at `base`, before it touches any
+  // register, and after it has given the UART back. A backend whose registers stand for a
+  // device of the operating system opens that device here; false means the UART cannot be
+  // reached and the session must not touch it.
+  virtual bool BeginSession(uint16_t base) {
+    (void)base;
+    return true;
+  }
+  virtual void EndSession() {}
 };
 
 }  // namespace vexilo::port

@@ -1,0 +1,150 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "port/backend.h"
+#include "port/session_reporter.h"
+#include "port/session_settings.h"
+
+namespace vexilo::port {
+
+// Reads 0xFF and drops writes: the registers of a session that could not be set up.
+class NullPortIo final : public PortIo {
+ public:
+  uint8_t In(uint16_t) override { return 0xFF; }
+  void Out(uint16_t, uint8_t) override {}
+};
+
+// A port session on the 16550 of the selected COM port, and the line and byte operations the
+// chip protocols are made of. Adapter wiring: TX (held in break) = reset / MCLR / IO,
+// RTS = clock / Phoenix reset, DTR = data to the chip, CTS = data from the chip, RXD = the
+// Phoenix IO line with the echo of every byte sent.
+//
+// Outside a usable session (before OpenPort, after ClosePort, after a refused open) the line
+// and byte operations touch no register.
+class PortSession {
+ public:
+  static constexpr uint16_t kComBases[4] = {0x3F8, 0x2F8, 0x3E8, 0x2E8};
+  // Bound of each wait of SendByte and ReceiveByte for the line status flags: this much
+  // clock time, or this many polls on a clock that does not move.
+  static constexpr uint64_t kByteWaitUs = 100000;
+  static constexpr uint32_t kByteWaitPolls = 1000000;
+  static constexpr unsigned kMclrSettleMs = 200;
+
+  PortSession(PortBackend& backend, SessionReporter& reporter, SessionSettingsSource settings);
+  PortSession(const PortSession&) = delete;
+  PortSession& operator=(const PortSession&) = delete;
+
+  // `portName` "avr/pic" or "phoenix". True when the UART is set up and the operations
+  // reach it. The settings are read first; a bad atr_delay or port name throws
+  // std::invalid_argument before anything else happens. Refused, showing a message, while
+  // an earlier session is still open.
+  bool OpenPort(std::string_view portName);
+  // Gives the UART back. Needed after every OpenPort that did not throw and was not refused
+  // as nested, usable or not; does nothing when no session is open.
+  void ClosePort();
+  // The UART is set up and reachable.
+  bool IsOpen() const { return state_ == State::Open; }
+  // Between an OpenPort that started a session (usable or not) and its ClosePort.
+  bool InSession() const { return state_ != State::Closed; }
+
+  // DTR on for 1 and 0x80, off for every other value.
+  void SetDTR(uint8_t value);
+  // RTS on for 1, off for every other value.
+  void SetRTS(uint8_t value);
+  // TX line in break (on) for 0, normal for every other value.
+  void SetTXLevel(uint8_t value);
+  // TX line on for 1, off otherwise.
+  void SetTX(uint8_t value) { SetTXLevel(value == 1 ? 0 : 1); }
+  // CTS: 1 or 0.
+  uint8_t GetCTS();
+  // PIC programming voltage on MCLR (the TX line) with clock and data low, then 200 ms.
+  void SetMCLR(uint8_t on);
+
+  // Sends `value` and returns its echo.
+  uint8_t SendByte(uint8_t value);
+  // Waits for a byte and returns it.
+  uint8_t ReceiveByte();
+  // Polls the line status at most RxPollLimit - 1 times, then returns the receive register,
+  // whether a byte came or not (TimedReceiveExpired tells).
+  uint8_t ReceiveByteTimed();
+  // One read of the receive register, no wait.
+  uint8_t ReadRxRegister();
+  // The bit clock: `count` give-ups of the time slice.
+  void ClockDelay(unsigned count);
+
+  // SendByte and ReceiveByte waits that ended without the flag they waited for, since the
+  // last OpenPort or ClearTimedOut.
+  bool TimedOut() const { return timeOuts_ != 0; }
+  unsigned TimeOutCount() const { return timeOuts_; }
+  void ClearTimedOut() { timeOuts_ = 0; }
+  bool TimedReceiveExpired() const { return timedReceiveExpired_; }
+
+  uint16_t PortBase() const { return base_; }
+  uint8_t McrShadow() const { return mcr_; }
+  uint8_t LcrShadow() const { return lcr_; }
+  uint8_t AvrClockDelay() const { return avrClockDelay_; }
+  uint8_t PicClockDelay() const { return picClockDelay_; }
+  int32_t RxPollLimit() const { return rxPollLimit_; }
+  SessionMode Mode() const { return backend_.Mode(); }
+  Clock& Time() { return clock_; }
+  PortBackend& Backend() { return backend_; }
+
+ private:
+  enum class State { Closed, Open, Refused };
+  enum class Setup { Usable, Refused, NoDevice };
+
+  Setup OpenDirect(std::string& report);
+  Setup OpenOsHeld(std::string& report);
+  void CloseDirect(std::string& report);
+  void CloseOsHeld(std::string& report);
+  void ClearOutputs();
+  std::string PortLabel(const char* state) const;
+  // Polls the line status until one of `mask` is set, within the byte wait bound.
+  bool WaitLineStatus(uint8_t mask);
+  uint16_t Reg(uint16_t offset) const { return static_cast<uint16_t>(base_ + offset); }
+
+  PortBackend& backend_;
+  SessionReporter& reporter_;
+  SessionSettingsSource settings_;
+  Clock& clock_;
+  NullPortIo nullIo_;
+  PortIo* io_ = &nullIo_;
+  State state_ = State::Closed;
+
+  uint16_t base_ = kComBases[0];
+  uint8_t mcr_ = 0;
+  uint8_t lcr_ = 0x1F;
+  uint8_t savedDivisorLow_ = 0;
+  uint8_t savedDivisorHigh_ = 0;
+  uint8_t savedFifo_ = 0;
+  uint8_t savedLineControl_ = 0;
+  uint8_t avrClockDelay_ = 0;
+  uint8_t picClockDelay_ = 0;
+  int32_t rxPollLimit_ = 0;
+
+  unsigned timeOuts_ = 0;
+  bool timedReceiveExpired_ = false;
+};
+
+// Closes the session it opened when it goes out of scope, also when an exception leaves it.
+class SessionGuard {
+ public:
+  SessionGuard(PortSession& session, std::string_view portName);
+  ~SessionGuard();
+  SessionGuard(const SessionGuard&) = delete;
+  SessionGuard& operator=(const SessionGuard&) = delete;
+
+  // The session is usable.
+  bool Usable() const { return usable_; }
+  // Closes now instead of at the end of the scope.
+  void Close();
+
+ private:
+  PortSession& session_;
+  bool started_ = false;
+  bool usable_ = false;
+};
+
+}  // namespace vexilo::port

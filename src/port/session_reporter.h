@@ -1,0 +1,25 @@
+#pragma once
+#include <string>
+
+namespace vexilo::port {
+
+// What a port session shows the person at the window: status bar panels (0: "Port[3F8]:Open",
+// 2: "Port: Com:OK"), a message box, and the busy (hourglass) cursor that marks an open
+// session.
+class SessionReporter {
+ public:
+  virtual ~SessionReporter() = default;
+  virtual void SetStatusPanel(int index, const std::string& text) = 0;
+  virtual void ShowMessage(const std::string& text) = 0;
+  virtual void SetBusy(bool busy) = 0;
+};
+
+// For callers that show nothing.
+class SilentSessionReporter final : public SessionReporter {
+ public:
+  void SetStatusPanel(int, const std::string&) override {}
+  void ShowMessage(const std::string&) override {}
+  void SetBusy(bool) override {}
+};
+
+}  // namespace vexilo::port

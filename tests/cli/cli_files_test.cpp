@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/cli_app.h"
+#include "support/temp_dir.h"
+
+namespace vexilo::cli {
+namespace {
+
+struct Result {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class Cli : public ::testing::Test {
+ protected:
+  Result Run(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--config", dir.Path("config.cfg")});
+    std::ostringstream out, err;
+    int status = RunCli(args, out, err);
+    return {status, out.str(), err.str()};
+  }
+  test::TempDir dir;
+};
+
+TEST_F(Cli, ShowPrintsTheGridJoinedByTabs) {
+  Result r = Run({"--card", "wafer", "show", "eeprom-int"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(
+      r.out,
+      "Adres\t+0\t+1\t+2\t+3\t+4\t+5\t+6\t+7\t+8\t+9\t+A\t+B\t+C\t+D\t+E\t+F\tASCII\n"
+      "0000\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\t................\n"
+      "0010\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\t................\n"
+      "0020\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\t................\n"
+      "0030\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\tFF\t................\n");
+}
+
+TEST_F(Cli, ActionsRunInOrderOnOneWorkspace) {
+  std::string in = dir.Write("in.hex", ":0400000005280A3095\r\n:02400E00F13F80\r\n:00000001FF\r\n");
+  Result r = Run({"--card", "Wafer Card - 16F84 + 24C16", "load", "flash", in, "show", "options",
+                  "save", "flash", dir.Path("out")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "ComboBox1=XT\nCheckBox3=0\nCheckBox4=1\nCheckBox5=0\n");
+  std::string saved = dir.Read("out.hex");
+  EXPECT_EQ(saved.substr(0, 41), ":1000000005280A30FF3FFF3FFF3FFF3FFF3FFF3F");
+  EXPECT_NE(saved.find(":02400E00113F60\r\n"), std::string::npos);
+}
+
+TEST_F(Cli, ExtSizeAndTheSavedCardType) {
+  dir.Write("config.cfg", "[TYP]\r\nKARTA=NeooCard - ATMega8515 + 24Cx\r\n");
+  Result r = Run({"--ext-size", "24C512", "show", "eeprom-ext"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 4097);
+  EXPECT_NE(r.out.find("\nFFF0\t"), std::string::npos);
+  EXPECT_EQ(Run({"--card", "pic2", "--ext-size", "24C256", "show", "options"}).status, 2);
+}
+
+TEST_F(Cli, FailuresNameTheFileAndLineAndStopTheRun) {
+  std::string bad = dir.Write("bad.hex", ":0400000012345678E8\n:0400100012345678D9\n");
+  Result r = Run({"--card", "fun", "load", "flash", bad, "save", "flash", dir.Path("x.hex")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find(bad + ":2: checksum"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("x.hex")));
+}
+
+TEST_F(Cli, UsageErrorsAndHelp) {
+  EXPECT_EQ(Run({"--card", "nosuch", "show", "flash"}).status, 2);
+  EXPECT_EQ(Run({"show"}).status, 2);
+  EXPECT_EQ(Run({"show", "ram"}).status, 2);
+  EXPECT_EQ(Run({"frobnicate"}).status, 2);
+  EXPECT_EQ(Run({}).status, 2);
+  Result help = Run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("show flash|eeprom-int|eeprom-ext"), std::string::npos);
+}
+
+TEST_F(Cli, SavedTextThatNamesNoCardTypeDoesNothing) {
+  dir.Write("config.cfg", "[TYP]\r\nKARTA=Fun Card - 90S8515 + 24C64\r\n");
+  Result r = Run({"show", "flash"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.out.empty());
+  EXPECT_NE(r.err.find("matches no card type"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vexilo::cli
