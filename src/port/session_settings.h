@@ -9,8 +9,8 @@ namespace vexilo::port {
 struct SessionSettings {
   int avrPicCom = 0;             // COM1 .. COM4 as 0 .. 3, group " Port Avr/Pic "
   int phoenixCom = 0;            // the same for group " Port Phoenix "
-  int avrClk = 15;               // position of the track bar avr_clk_ (0 .. 50)
-  int picClk = 25;               // position of the track bar pic_clk_ (0 .. 200)
+  int avrClk = 0;                // position of the track bar avr_clk_ (0 .. 50)
+  int picClk = 0;                // position of the track bar pic_clk_ (0 .. 200)
   std::string atrDelay = "100";  // text of atr_delay: thousands of receive status polls
 };
 
