@@ -101,6 +101,7 @@ PortSession::Setup PortSession::OpenDirect(std::string& report) {
   io_->Out(Reg(kIirFcr), kFifoOnClearTrigger14);
   reporter_.SetStatusPanel(0, PortLabel("Open"));
   ClearOutputs();
+  directPortSetUp_ = true;
   return Setup::Usable;
 }
 
@@ -119,6 +120,16 @@ PortSession::Setup PortSession::OpenOsHeld(std::string& report) {
   io_ = &backend_.Io();
   ClearOutputs();
   return Setup::Usable;
+}
+
+void PortSession::DropModemLines() {
+  if (IsOpen()) {
+    ClearOutputs();
+  } else if (directPortSetUp_ && backend_.Mode() == SessionMode::Direct) {
+    backend_.Io().Out(Reg(kMcr), 0);
+    lcr_ = kLcr8E2;
+    mcr_ = 0;
+  }
 }
 
 void PortSession::ClearOutputs() {

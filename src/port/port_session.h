@@ -73,6 +73,10 @@ class PortSession {
   uint8_t ReadRxRegister();
   // The bit clock: `count` give-ups of the time slice.
   void ClockDelay(unsigned count);
+  // DTR and RTS off on the port of the last session, shadows reset (before a test burst).
+  // The register is written only where the port is reachable: in a session, or in direct
+  // mode once a session has set the port up; before any session nothing is written.
+  void DropModemLines();
 
   // SendByte and ReceiveByte waits that ended without the flag they waited for, since the
   // last OpenPort or ClearTimedOut.
@@ -126,6 +130,7 @@ class PortSession {
 
   unsigned timeOuts_ = 0;
   bool timedReceiveExpired_ = false;
+  bool directPortSetUp_ = false;
 };
 
 // Closes the session it opened when it goes out of scope, also when an exception leaves it.

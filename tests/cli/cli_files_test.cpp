@@ -19,7 +19,8 @@ class Cli : public ::testing::Test {
   Result Run(std::vector<std::string> args) {
     args.insert(args.begin(), {"--config", dir.Path("config.cfg")});
     std::ostringstream out, err;
-    int status = RunCli(args, out, err);
+    std::istringstream in;
+    int status = RunCli(args, out, err, in);
     return {status, out.str(), err.str()};
   }
   test::TempDir dir;

@@ -1,0 +1,49 @@
+#include "sim/card_type.h"
+
+#include <algorithm>
+#include <array>
+
+namespace vexilo::sim {
+
+namespace {
+
+constexpr std::array<CardTypeInfo, 6> kCards{{
+    {CardType::FunCard, "Fun Card - 90S8515 + 24Cxx", "fun", ChipFamily::Avr, AvrModel::AT90S8515,
+     PicModel::PIC16F84, 8192},
+    {CardType::WaferCard, "Wafer Card - 16F84 + 24C16", "wafer", ChipFamily::Pic,
+     AvrModel::AT90S8515, PicModel::PIC16F84, 2048},
+    {CardType::PicCard2, "Pic Card 2 - 16F876 + 24Cxx", "pic2", ChipFamily::Pic,
+     AvrModel::AT90S8515, PicModel::PIC16F876, 8192},
+    {CardType::BlackCard, "Black Card - ATMega128", "black", ChipFamily::Avr, AvrModel::ATmega128,
+     PicModel::PIC16F84, 0},
+    {CardType::AtmegaCard, "ATMega Card - ATMega163 + 24Cx", "atmega", ChipFamily::Avr,
+     AvrModel::ATmega163, PicModel::PIC16F84, 8192},
+    {CardType::NeooCard, "NeooCard - ATMega8515 + 24Cx", "neoo", ChipFamily::Avr,
+     AvrModel::ATmega8515, PicModel::PIC16F84, 8192},
+}};
+
+constexpr std::array<uint32_t, 5> kEepromSizes{2048, 8192, 16384, 32768, 65536};
+
+}  // namespace
+
+std::span<const CardTypeInfo> CardTypes() { return kCards; }
+
+const CardTypeInfo& InfoFor(CardType type) {
+  return *std::find_if(kCards.begin(), kCards.end(),
+                       [type](const CardTypeInfo& info) { return info.type == type; });
+}
+
+std::optional<CardType> CardTypeFromName(std::string_view name) {
+  for (const auto& info : kCards) {
+    if (name == info.text || name == info.key) return info.type;
+  }
+  return std::nullopt;
+}
+
+std::span<const uint32_t> ExternalEepromSizes() { return kEepromSizes; }
+
+bool IsExternalEepromSize(uint32_t bytes) {
+  return std::find(kEepromSizes.begin(), kEepromSizes.end(), bytes) != kEepromSizes.end();
+}
+
+}  // namespace vexilo::sim

@@ -1,0 +1,80 @@
+#include "sim/phoenix/loader_model.h"
+
+namespace vexilo::sim {
+
+namespace {
+
+// T=0: at least 16 etu between the leading edges of two characters in opposite directions;
+// the reader's character started 12 etu before its frame ended.
+constexpr SimTime kTurnaround = 4 * kEtu;
+
+uint8_t ExclusiveOr(std::span<const uint8_t> bytes) {
+  uint8_t check = 0;
+  for (uint8_t value : bytes) check ^= value;
+  return check;
+}
+
+}  // namespace
+
+void LoaderModel::Receive(uint8_t value, SimTime now, CardTransmitter& tx) {
+  if (expected_ != 0) {
+    incoming_.push_back(value);
+    if (--expected_ == 0) WriteBlock(now, tx);
+    return;
+  }
+  header_[headerCount_++] = value;
+  if (headerCount_ == header_.size()) {
+    headerCount_ = 0;
+    TakeHeader(now, tx);
+  }
+}
+
+bool LoaderModel::LengthFits(uint8_t p3) const {
+  const unsigned extra = spec_.checkByte ? 1 : 0;
+  return p3 > extra && p3 <= spec_.maxData + extra;
+}
+
+void LoaderModel::TakeHeader(SimTime now, CardTransmitter& tx) {
+  const uint8_t ins = header_[1];
+  const SimTime answer = now + kTurnaround;
+  if (header_[0] != kLoaderClass) return SendStatus(kSwWrongClass, answer, tx);
+  if (ins != spec_.readIns && ins != spec_.writeIns) {
+    return SendStatus(kSwUnknownInstruction, answer, tx);
+  }
+  if (!LengthFits(header_[4])) return SendStatus(kSwWrongLength, answer, tx);
+  tx.Send(ins, answer);  // procedure byte ACK = INS: all the data in one go
+  if (ins == spec_.readIns) return ReadBlock(now, tx);
+  incoming_.clear();
+  expected_ = header_[4];
+}
+
+void LoaderModel::ReadBlock(SimTime, CardTransmitter& tx) {
+  std::vector<uint8_t> data(header_[4] - (spec_.checkByte ? 1 : 0));
+  // The firmware reads the EEPROM once its procedure byte is out, then sends the block.
+  const auto result = bus_.Read(Address(), data, tx.BusyUntil());
+  SimTime t = result.done;
+  for (uint8_t value : data) t = tx.Send(value, t);
+  if (spec_.checkByte) t = tx.Send(ExclusiveOr(data), t);
+  SendStatus(result.acknowledged ? kSwOk : kSwMemoryFailure, t, tx);
+}
+
+void LoaderModel::WriteBlock(SimTime now, CardTransmitter& tx) {
+  std::span<const uint8_t> data = incoming_;
+  if (spec_.checkByte) {
+    data = data.first(data.size() - 1);
+    if (ExclusiveOr(data) != incoming_.back()) {
+      return SendStatus(kSwWrongCheckByte, now + kTurnaround, tx);
+    }
+  }
+  auto result = bus_.Write(Address(), data, now + kTurnaround);
+  // Acknowledge polling: the status goes out once the part has finished its write cycle.
+  if (result.acknowledged) result = bus_.WaitReady(result.done);
+  SendStatus(result.acknowledged ? kSwOk : kSwMemoryFailure, result.done, tx);
+}
+
+void LoaderModel::SendStatus(uint16_t sw, SimTime earliest, CardTransmitter& tx) {
+  tx.Send(uint8_t(sw >> 8), earliest);
+  if (spec_.statusBytes == 2) tx.Send(uint8_t(sw), earliest);
+}
+
+}  // namespace vexilo::sim
