@@ -3,5 +3,6 @@
 #include "cli/cli_app.h"
 
 int main(int argc, char** argv) {
-  return vexilo::cli::RunCli({argv + 1, argv + argc}, std::cout, std::cerr, std::cin);
+  std::ios::sync_with_stdio(false);
+  return vexilo::cli::RunCli({argv + 1, argv + argc}, std::cout, std::cerr);
 }

@@ -19,8 +19,7 @@ class Cli : public ::testing::Test {
   Result Run(std::vector<std::string> args) {
     args.insert(args.begin(), {"--config", dir.Path("config.cfg")});
     std::ostringstream out, err;
-    std::istringstream in;
-    int status = RunCli(args, out, err, in);
+    int status = RunCli(args, out, err);
     return {status, out.str(), err.str()};
   }
   test::TempDir dir;
