@@ -12,7 +12,7 @@ namespace vexilo::sim {
 // followed by at least 2 etu of guard time, so characters from the card start 12 etu apart).
 constexpr double kCardClockHz = 3.579545e6;
 constexpr SimTime kEtu = SimTime(372.0 * 1e9 / kCardClockHz + 0.5);  // about 103.9 us
-constexpr SimTime kCardCharacter = 12 * kEtu;                         // about 1.25 ms
+constexpr SimTime kCardCharacter = 12 * kEtu;                        // about 1.25 ms
 
 // Characters the card has put or will put on the IO line, each complete at a known time.
 class CardTransmitter {

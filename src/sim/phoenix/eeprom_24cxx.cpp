@@ -18,7 +18,7 @@ constexpr std::array<Eeprom24Part, 5> kParts{{
     {"24C512", 65536, 128, 2, 5 * kMs},
 }};
 
-constexpr uint8_t kDeviceCode = 0xA0;  // 1010 in the top nibble of the control byte
+constexpr uint8_t kDeviceCode = 0xA0;      // 1010 in the top nibble of the control byte
 constexpr uint8_t kChipSelectPins = 0x00;  // A2..A0 tied low
 
 }  // namespace

@@ -62,8 +62,7 @@ EepromBus::Result EepromBus::Read(uint16_t address, std::span<uint8_t> out, SimT
   return {ack, t};
 }
 
-EepromBus::Result EepromBus::Write(uint16_t address, std::span<const uint8_t> data,
-                                   SimTime start) {
+EepromBus::Result EepromBus::Write(uint16_t address, std::span<const uint8_t> data, SimTime start) {
   SimTime t = start;
   bool ack = Select(address, t) && SendAddress(address, t);
   for (uint8_t value : data) {

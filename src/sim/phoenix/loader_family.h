@@ -25,7 +25,8 @@ enum class LoaderFamily { Avr, Pic16F84, Pic16F876 };
 //   pic16f876   0x01      0x02       data bytes + 1 (2..0x21)    90
 //
 // The PIC16F876 loader counts a check byte in P3: the exclusive-or of the data bytes follows
-// the data in both directions; a write whose check byte is wrong is not carried out.
+// the data in both directions. A read ends with that check byte and has no status; a write
+// whose check byte is wrong is not carried out.
 // Refusals (the status cut to the family's status length): wrong class 6E 00, unknown
 // instruction 6D 00, bad length 67 00, wrong check byte 6A 80, EEPROM not answering 65 81.
 //
@@ -40,11 +41,11 @@ struct LoaderSpec {
   LoaderFamily family;
   std::string_view name;  // in the loader marker (loader_marker.h): "avr", "pic16f84" ...
   std::span<const uint8_t> atr;
-  uint8_t atrMark;   // the byte the reader looks for at ATR byte 0 or 1
-  uint8_t readIns;   // read block: data from the EEPROM to the reader
-  uint8_t writeIns;  // write block: data from the reader into the EEPROM
-  uint8_t maxData;   // the largest block of data bytes the loader's RAM holds
-  bool checkByte;    // P3 counts a trailing exclusive-or check byte of the data
+  uint8_t atrMark;      // the byte the reader looks for at ATR byte 0 or 1
+  uint8_t readIns;      // read block: data from the EEPROM to the reader
+  uint8_t writeIns;     // write block: data from the reader into the EEPROM
+  uint8_t maxData;      // the largest block of data bytes the loader's RAM holds
+  bool checkByte;       // P3 counts a trailing exclusive-or check byte of the data
   uint8_t statusBytes;  // 2: SW1 SW2; 1: SW1 only
   I2cAddressing addressing;
 };

@@ -54,7 +54,11 @@ void LoaderModel::ReadBlock(SimTime, CardTransmitter& tx) {
   const auto result = bus_.Read(Address(), data, tx.BusyUntil());
   SimTime t = result.done;
   for (uint8_t value : data) t = tx.Send(value, t);
-  if (spec_.checkByte) t = tx.Send(ExclusiveOr(data), t);
+  // The PIC16F876 loader ends a read with its check byte instead of a status.
+  if (spec_.checkByte) {
+    tx.Send(ExclusiveOr(data), t);
+    return;
+  }
   SendStatus(result.acknowledged ? kSwOk : kSwMemoryFailure, t, tx);
 }
 

@@ -46,8 +46,8 @@ std::optional<LoaderFamily> PhoenixCardSim::RunningLoader() const {
   return loader_->Spec().family;
 }
 
-std::unique_ptr<PhoenixCard> MakePhoenixCard(const SerialProgrammedChip& chip,
-                                             uint32_t eepromBytes, const PhoenixFaults& faults) {
+std::unique_ptr<PhoenixCard> MakePhoenixCard(const SerialProgrammedChip& chip, uint32_t eepromBytes,
+                                             const PhoenixFaults& faults) {
   return std::make_unique<PhoenixCardSim>(chip, eepromBytes, faults);
 }
 

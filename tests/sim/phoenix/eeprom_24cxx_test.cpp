@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <stdexcept>
 #include <vector>
 
 namespace vexilo::sim {
+
+void PrintTo(const Eeprom24Part& part, std::ostream* os) { *os << part.name; }
+
 namespace {
 
 // Bus transactions as a loader's I2C master makes them, one event a microsecond.
