@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -15,7 +16,7 @@ struct FuseBox {
   std::string_view component;  // "ocden", "cksel0", "lb1" ...
   std::string_view caption;    // "OCDEN", "S8515C" ...
   FuseByte byte;
-  uint8_t bit;                 // 0 .. 7
+  uint8_t bit;  // 0 .. 7
   bool checkedAtStart;
 };
 
@@ -30,6 +31,8 @@ class FuseDialog {
 
   AvrChip Chip() const { return chip_; }
   std::string_view Caption() const;
+  // The dialog's class name: "TForm2" (ATmega128), "TForm3" (ATmega163), "TForm4" (ATmega8515).
+  std::string_view FormName() const;
   std::span<const FuseBox> Boxes() const;
   bool HasByte(FuseByte byte) const;  // the ATmega128 alone has the extended fuse byte
 
@@ -44,6 +47,7 @@ class FuseDialog {
 
  private:
   explicit FuseDialog(AvrChip chip);
+  size_t IndexOf(std::string_view component) const;
   AvrChip chip_;
   uint64_t checked_ = 0;  // bit i: box i of Boxes()
 };

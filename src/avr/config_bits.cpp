@@ -1,0 +1,100 @@
+// Chip erase, and the lock and fuse bytes of the AT90S8515 and the ATmega chips.
+#include "avr/avr_operations.h"
+#include "avr/chip_table.h"
+#include "avr/spi_transport.h"
+#include "image/hex_to_int.h"
+
+namespace vexilo::avr {
+namespace {
+
+constexpr unsigned kStartPauseMs = 50;
+constexpr unsigned kResetPulseMs = 20;
+constexpr unsigned kLockWritePauseMs = 16;  // AT90S8515 tWD_PROG with margin
+constexpr unsigned kFuseWritePauseMs = 20;
+constexpr unsigned kFuseReadPauseMs = 20;
+
+constexpr uint8_t kResetOn = 0;
+constexpr uint8_t kResetOff = 1;
+
+// AT90S8515 Write Lock Bits 1010 1100 111x x21x: a 1 leaves the lock bit unprogrammed.
+constexpr uint8_t kAt90Lock = 0xE0;
+constexpr uint8_t kAt90Lb1Unprogrammed = 0x02;
+constexpr uint8_t kAt90Lb2Unprogrammed = 0x04;
+
+struct ConfigByte {
+  FuseByte byte;
+  const char* label;
+  uint8_t writeCode;  // second byte of 0xAC xx 0x00 d
+  uint8_t read1;      // first two bytes of the read instruction
+  uint8_t read2;
+};
+
+// In the order the chip is written and read.
+constexpr ConfigByte kConfigBytes[] = {
+    {FuseByte::High, "Fuse High Byte = ", spi::kWriteFuseHigh, 0x58, 0x08},
+    {FuseByte::Low, "Fuse Low Byte = ", spi::kWriteFuseLow, 0x50, 0x00},
+    {FuseByte::Extended, "Fuse Extended Byte = ", spi::kWriteFuseExtended, 0x50, 0x08},
+    {FuseByte::Lock, "Fuse Lock Bit Byte = ", spi::kWriteLock, 0x58, 0x00},
+};
+
+}  // namespace
+
+void ChipErase(AvrContext& ctx, EraseVariant variant) {
+  port::PortSession& session = ctx.session;
+  port::Clock& clock = session.Time();
+  ctx.op.Log("ATMEL ERASE : START");
+  clock.SleepMs(kStartPauseMs);
+  SpiInstruction(session, spi::kWriteConfig, spi::kChipErase, 0x00, 0x00);
+  clock.SleepMs(ErasePauseMs(variant));
+  // The reset pulse ends programming mode; AtmelSpiOn has to run again.
+  session.SetTXLevel(kResetOff);
+  clock.SleepMs(kResetPulseMs);
+  session.SetTXLevel(kResetOn);
+  ctx.op.Log("ATMEL ERASE : STOP");
+}
+
+void WriteLockBits(AvrContext& ctx, bool bit1Checked, bool bit2Checked) {
+  ctx.op.Log("ATMEL WRITE CONFIG BIT : START");
+  ctx.session.Time().SleepMs(kStartPauseMs);
+  uint8_t code = kAt90Lock;
+  if (!bit1Checked) code |= kAt90Lb1Unprogrammed;
+  if (!bit2Checked) code |= kAt90Lb2Unprogrammed;
+  SpiInstruction(ctx.session, spi::kWriteConfig, code, 0x00, 0x00);
+  ctx.session.Time().SleepMs(kLockWritePauseMs);
+  ctx.op.Log("ATMEL WRITE CONFIG BIT : STOP");
+}
+
+void WriteConfig(AvrContext& ctx, const FuseDialog& dialog) {
+  ctx.op.Log("ATMEL WRITE CONFIG BIT : START");
+  ctx.session.Time().SleepMs(kStartPauseMs);
+  for (const ConfigByte& config : kConfigBytes) {
+    if (!dialog.HasByte(config.byte)) continue;
+    const uint8_t value = dialog.Byte(config.byte);
+    ctx.op.Log(config.label + image::ToHex(value, 2));
+    SpiInstruction(ctx.session, spi::kWriteConfig, config.writeCode, 0x00, value);
+    ctx.session.Time().SleepMs(kFuseWritePauseMs);
+  }
+  ctx.op.Log("ATMEL WRITE CONFIG BIT : STOP");
+}
+
+void ReadConfig(AvrContext& ctx, FuseDialog& dialog) {
+  ctx.op.Log("ATMEL READ CONFIG BIT : START");
+  // Without a usable session every bit would read 1: the boxes are left as they are.
+  if (!ctx.session.IsOpen()) {
+    ctx.errorFlag = 1;
+    ctx.op.LogError("ATMEL READ CONFIG BIT : ERROR PORT");
+    ctx.op.Log("ATMEL READ CONFIG BIT : STOP");
+    return;
+  }
+  ctx.session.Time().SleepMs(kStartPauseMs);
+  for (const ConfigByte& config : kConfigBytes) {
+    if (!dialog.HasByte(config.byte)) continue;
+    const uint8_t value = SpiInstruction(ctx.session, config.read1, config.read2, 0x00, 0x00);
+    ctx.session.Time().SleepMs(kFuseReadPauseMs);
+    dialog.SetFromByte(config.byte, value);
+    ctx.op.Log(config.label + image::ToHex(value, 2));
+  }
+  ctx.op.Log("ATMEL READ CONFIG BIT : STOP");
+}
+
+}  // namespace vexilo::avr

@@ -1,0 +1,108 @@
+// Writing program memory and EEPROM word by word, each word read back before the next.
+#include <algorithm>
+
+#include "avr/avr_operations.h"
+#include "avr/chip_table.h"
+#include "avr/operation_log.h"
+#include "avr/spi_transport.h"
+
+namespace vexilo::avr {
+namespace {
+
+constexpr unsigned kEepromStartPauseMs = 50;
+constexpr unsigned kEepromLengthPauseMs = 50;
+constexpr uint32_t kWordsPerRow = 8;
+
+// Trailing blank cells are not written: the length runs up to the last programmed cell.
+uint32_t ImageLength(const image::MemoryImage& image, uint32_t chipCells, uint16_t blank) {
+  uint32_t length = std::min(image.Cells(), chipCells);
+  while (length > 0 && image.Cell(length - 1) == blank) --length;
+  return length;
+}
+
+void WriteFlashWord(port::PortSession& session, FlashWriteMethod method, uint32_t word,
+                    uint16_t value, uint8_t delayMs) {
+  const auto low = static_cast<uint8_t>(value);
+  const auto high = static_cast<uint8_t>(value >> 8);
+  port::Clock& clock = session.Time();
+  SpiAddressed(session, spi::kLoadFlashLow, word, low);
+  if (method == FlashWriteMethod::ByteByByte) clock.SleepMs(delayMs);
+  SpiAddressed(session, spi::kLoadFlashHigh, word, high);
+  // The page buffer holds this one word; the rest of the page stays 0xFF, which leaves the
+  // words already programmed as they are.
+  if (method == FlashWriteMethod::PagePerWord) {
+    SpiAddressed(session, spi::kWriteFlashPage, word, 0xFF);
+  }
+  clock.SleepMs(delayMs);
+}
+
+}  // namespace
+
+uint32_t WriteFlash(AvrContext& ctx, AvrChip chip, const image::MemoryImage& flash,
+                    const std::string& avrDelay) {
+  const AvrChipRow& row = ChipRow(chip);
+  const uint8_t delayMs = WriteDelayMs(avrDelay);
+  OperationLog log(ctx, "WRITE", "FLASH");
+  log.Line("START");
+  const uint32_t length = ImageLength(flash, row.flashWords, kBlankWord);
+  ctx.errorFlag = 0;
+  if (length == 0) return 0;
+  log.Length(length);
+  if (log.PortUsable()) {
+    ctx.op.SetProgress(0, length);
+    for (uint32_t word = 0; word < length; ++word) {
+      if (log.StopRequested()) break;
+      const uint16_t value = flash.Cell(word);
+      WriteFlashWord(ctx.session, row.flashWrite, word, value, delayMs);
+      const bool same = FlashWordMatches(ctx.session, word, value);
+      if (!same || (word + 1) % kWordsPerRow == 0 || word + 1 == length) {
+        log.ShowAddress(word);
+        ctx.op.SetProgress(word + 1, length);
+      }
+      if (!same) {
+        log.DifferenceAt(word, true);
+        break;
+      }
+    }
+    if (ctx.errorFlag == 0) log.Line("OK");
+  }
+  log.Line("STOP");
+  return length;
+}
+
+uint32_t WriteEepromInt(AvrContext& ctx, AvrChip chip, const image::MemoryImage& eeprom,
+                        const std::string& avrDelay) {
+  const AvrChipRow& row = ChipRow(chip);
+  const uint8_t delayMs =
+      std::max<uint8_t>(WriteDelayMs(avrDelay), static_cast<uint8_t>(row.eepromDelayFloorMs));
+  port::Clock& clock = ctx.session.Time();
+  OperationLog log(ctx, "WRITE", "EEPROM INT");
+  log.Line("START");
+  clock.SleepMs(kEepromStartPauseMs);
+  const uint32_t length = ImageLength(eeprom, row.eepromBytes, kBlankByte);
+  ctx.errorFlag = 0;
+  if (length > 0) {
+    log.Length(length);
+    if (log.PortUsable()) {
+      ctx.op.SetProgress(0, length);
+      clock.SleepMs(kEepromLengthPauseMs);
+      for (uint32_t address = 0; address < length; ++address) {
+        if (log.StopRequested()) break;
+        log.ShowAddress(address);
+        ctx.op.SetProgress(address + 1, length);
+        const auto value = static_cast<uint8_t>(eeprom.Cell(address));
+        SpiAddressed(ctx.session, spi::kWriteEeprom, address, value);
+        clock.SleepMs(delayMs);
+        if (SpiAddressed(ctx.session, spi::kReadEeprom, address, 0x00) != value) {
+          log.DifferenceAt(address, true);
+          break;
+        }
+      }
+      if (ctx.errorFlag == 0) log.Line("OK");
+    }
+  }
+  log.Line("STOP");
+  return length;
+}
+
+}  // namespace vexilo::avr
