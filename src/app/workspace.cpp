@@ -48,6 +48,21 @@ const MemoryImage& Workspace::Image(ImageId id) const {
   return const_cast<Workspace*>(this)->Image(id);
 }
 
+avr::FuseDialog* Workspace::FuseDialogOfCard() {
+  const CardType* card = Card();
+  switch (card ? card->fuseDialog : FuseDialog::None) {
+    case FuseDialog::ATmega128:
+      return &fuse128;
+    case FuseDialog::ATmega163:
+      return &fuse163;
+    case FuseDialog::ATmega8515:
+      return &fuse8515;
+    case FuseDialog::None:
+      break;
+  }
+  return nullptr;
+}
+
 const char* ImageName(ImageId id) {
   switch (id) {
     case ImageId::Flash:

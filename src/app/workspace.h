@@ -4,8 +4,10 @@
 #include <string>
 
 #include "app/card_catalogue.h"
+#include "app/language_pack.h"
 #include "app/option_panels.h"
 #include "app/settings.h"
+#include "avr/fuse_dialog.h"
 #include "image/memory_image.h"
 
 namespace vexilo::app {
@@ -40,7 +42,16 @@ class Workspace {
   std::string flashFile, eepromIntFile, eepromExtFile;
 
   OptionPanels options;
+  // The fuse dialogs "FUSE ATMega128", "FUSE ATMega163", "FUSE ATMega8515".
+  avr::FuseDialog fuse128 = avr::FuseDialog::ForChip(avr::AvrChip::ATmega128);
+  avr::FuseDialog fuse163 = avr::FuseDialog::ForChip(avr::AvrChip::ATmega163);
+  avr::FuseDialog fuse8515 = avr::FuseDialog::ForChip(avr::AvrChip::ATmega8515);
+  // The fuse dialog of the card type, or null.
+  avr::FuseDialog* FuseDialogOfCard();
+
   Settings settings;
+  // The replaceable texts: the window's own until a language pack is applied.
+  LanguageTexts texts = BuiltInTexts();
 
   uint8_t ErrorFlag = 0;
   std::atomic<uint8_t> StopRequest{0};

@@ -1,31 +1,47 @@
 #include "cli/cli_actions.h"
 
 #include <algorithm>
-#include <array>
+#include <vector>
 
 namespace vexilo::cli {
 namespace {
 
+constexpr int kNameValues = -1;  // any number of NAME=VALUE words
+
 struct VerbSpec {
   const char* verb;
   int argCount;
-  std::array<const char*, 4> firstArgChoices;  // empty: any
+  std::vector<const char*> firstArgChoices;  // empty: any
 };
 
-constexpr std::array<VerbSpec, 3> kVerbs{{
-    {"load", 2, {"flash", "eeprom-int", "eeprom-ext", nullptr}},
-    {"save", 2, {"flash", "eeprom-int", "eeprom-ext", nullptr}},
-    {"show", 1, {"flash", "eeprom-int", "eeprom-ext", "options"}},
-}};
+const std::vector<VerbSpec>& Verbs() {
+  static const std::vector<VerbSpec> kVerbs{
+      {"load", 2, {"flash", "eeprom-int", "eeprom-ext"}},
+      {"save", 2, {"flash", "eeprom-int", "eeprom-ext"}},
+      {"show", 1, {"flash", "eeprom-int", "eeprom-ext", "options"}},
+      {"read", 1, {"flash", "eeprom-int", "eeprom-ext", "flash+eeprom-int", "config"}},
+      {"program", 1, {"flash", "eeprom-int", "eeprom-ext", "flash+eeprom-int", "all"}},
+      {"verify", 1, {"flash", "eeprom-int", "eeprom-ext", "flash+eeprom-int"}},
+      {"erase", 0, {}},
+      {"set-bits", 0, {}},
+      {"set", kNameValues, {}},
+      {"port", 1, {"open", "close"}},
+      {"line", 2, {"tx", "rts", "dtr"}},
+      {"cts", 0, {}},
+      {"burst", 1, {"phoenix", "avr", "pic"}},
+  };
+  return kVerbs;
+}
 
 std::string Choices(const VerbSpec& spec) {
   std::string out;
-  for (const char* c : spec.firstArgChoices) {
-    if (!c) break;
-    if (!out.empty()) out += "|";
-    out += c;
-  }
+  for (const char* c : spec.firstArgChoices) out += (out.empty() ? "" : "|") + std::string(c);
   return out;
+}
+
+bool IsNameValue(const std::string& word) {
+  size_t eq = word.find('=');
+  return eq != std::string::npos && eq > 0;
 }
 
 }  // namespace
@@ -33,26 +49,34 @@ std::string Choices(const VerbSpec& spec) {
 std::vector<Action> ParseActions(const std::vector<std::string>& words) {
   std::vector<Action> actions;
   for (size_t i = 0; i < words.size();) {
-    const std::string& verb = words[i];
-    auto spec = std::find_if(kVerbs.begin(), kVerbs.end(),
+    const std::string& verb = words[i++];
+    const auto& verbs = Verbs();
+    auto spec = std::find_if(verbs.begin(), verbs.end(),
                              [&](const VerbSpec& s) { return verb == s.verb; });
-    if (spec == kVerbs.end()) throw UsageError("unknown action \"" + verb + "\"");
-    if (i + static_cast<size_t>(spec->argCount) >= words.size()) {
-      throw UsageError(verb + " needs " + std::to_string(spec->argCount) + " argument" +
-                       (spec->argCount > 1 ? "s" : "") + ": " + verb + " " + Choices(*spec) +
-                       (spec->argCount > 1 ? " FILE" : ""));
+    if (spec == verbs.end()) throw UsageError("unknown action \"" + verb + "\"");
+    Action action{verb, {}};
+    if (spec->argCount == kNameValues) {
+      while (i < words.size() && IsNameValue(words[i])) action.args.push_back(words[i++]);
+      if (action.args.empty()) throw UsageError("set needs NAME=VALUE words");
+    } else {
+      if (i + static_cast<size_t>(spec->argCount) > words.size()) {
+        throw UsageError(verb + " needs " + std::to_string(spec->argCount) + " argument" +
+                         (spec->argCount > 1 ? "s" : "") + " (see --help)");
+      }
+      action.args.assign(words.begin() + static_cast<long>(i),
+                         words.begin() + static_cast<long>(i) + spec->argCount);
+      i += static_cast<size_t>(spec->argCount);
     }
-    Action action{verb,
-                  {words.begin() + static_cast<long>(i) + 1,
-                   words.begin() + static_cast<long>(i) + 1 + spec->argCount}};
-    const std::string& first = action.args[0];
-    bool known = std::any_of(spec->firstArgChoices.begin(), spec->firstArgChoices.end(),
-                             [&](const char* c) { return c && first == c; });
-    if (!known) {
-      throw UsageError(verb + ": \"" + first + "\" is not one of " + Choices(*spec));
+    if (!spec->firstArgChoices.empty()) {
+      const std::string& first = action.args[0];
+      bool known = std::any_of(spec->firstArgChoices.begin(), spec->firstArgChoices.end(),
+                               [&](const char* c) { return first == c; });
+      if (!known) throw UsageError(verb + ": \"" + first + "\" is not one of " + Choices(*spec));
+    }
+    if (verb == "line" && action.args[1] != "on" && action.args[1] != "off") {
+      throw UsageError("line " + action.args[0] + ": \"" + action.args[1] + "\" is not on|off");
     }
     actions.push_back(std::move(action));
-    i += 1 + static_cast<size_t>(spec->argCount);
   }
   if (actions.empty()) throw UsageError("no action given (see --help)");
   return actions;
@@ -62,18 +86,34 @@ std::string ActionsHelp() {
   return "Actions (run in order on one workspace; the first that fails ends the run):\n"
          "  load flash|eeprom-int|eeprom-ext FILE   read an Intel HEX image (a name ending in\n"
          "                                          .bin is read as raw bytes for the EEPROMs)\n"
-         "  save flash|eeprom-int|eeprom-ext FILE   write the image as Intel HEX\n"
-         "                                          (\".hex\" is added to a name without an\n"
-         "                                          extension)\n"
+         "  save flash|eeprom-int|eeprom-ext FILE   write the image as Intel HEX (\".hex\" is\n"
+         "                                          added to a name without an extension)\n"
          "  show flash|eeprom-int|eeprom-ext        print the image as its grid shows it\n"
-         "  show options                            print the card's option panel\n"
+         "  show options                            print the option panel and fuse dialog\n"
+         "  set NAME=VALUE...                       set option controls and fuse boxes, e.g.\n"
+         "                                          CheckBox1=1 ComboBox1=XT cksel0=0 C512=1\n"
+         "  read flash|eeprom-int|flash+eeprom-int|config      read the card into the image\n"
+         "  program flash|eeprom-int|flash+eeprom-int          write the image into the card\n"
+         "  verify flash|eeprom-int|flash+eeprom-int           compare the card with the image\n"
+         "  erase                                   chip erase (asks first; --yes answers)\n"
+         "  set-bits                                write the lock or fuse bits\n"
+         "\n"
+         "Adapter test actions:\n"
+         "  port open|close                         open or close a session on the AVR/PIC port\n"
+         "  line tx|rts|dtr on|off                  switch one adapter line (tx on = break)\n"
+         "  cts                                     print the CTS line, 0 or 1\n"
+         "  burst phoenix|avr|pic                   send an adapter mode switch burst\n"
          "\n"
          "Card types (--card): fun, wafer, pic2, black, atmega, neoo, or the exact text:\n"
          "  \"Fun Card - 90S8515 + 24Cxx\", \"Wafer Card - 16F84 + 24C16\",\n"
          "  \"Pic Card 2 - 16F876 + 24Cxx\", \"Black Card - ATMega128\",\n"
          "  \"ATMega Card - ATMega163 + 24Cx\", \"NeooCard - ATMega8515 + 24Cx\"\n"
          "\n"
-         "Exit status: 0 all actions succeeded, 1 an action failed, 2 usage error.\n";
+         "Simulator faults (--sim-fault, repeatable): no-card, no-echo, silent-after=N, slow-chip,\n"
+         "  stuck-bit=ADDR:BIT[:VALUE], no-loader, wrong-atr\n"
+         "\n"
+         "Exit status: 0 all actions succeeded, 1 an action failed (an error line, a difference,\n"
+         "a bad file), 2 usage error.\n";
 }
 
 }  // namespace vexilo::cli

@@ -1,13 +1,23 @@
 #include "cli/cli_app.h"
 
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <cstdio>
+#include <iomanip>
+#include <memory>
 
 #include "app/card_catalogue.h"
+#include "app/commands.h"
+#include "app/language_pack.h"
+#include "app/mode_switch.h"
 #include "app/option_panels.h"
+#include "app/rig.h"
 #include "app/settings.h"
 #include "app/workspace.h"
 #include "cli/cli_actions.h"
-#include "image/intel_hex.h"
+#include "cli/cli_operator.h"
+#include "sim/sim_backend.h"
 
 namespace vexilo::cli {
 namespace {
@@ -16,7 +26,19 @@ struct Options {
   std::string card;
   std::string extSize;
   std::string config;
+  std::string port;
+  std::string device;
+  int com = 0;
+  std::string simState;
+  std::vector<std::string> simFaults;
+  bool yes = false;
   std::vector<std::string> actionWords;
+};
+
+// An action that ran and failed; its message has been shown.
+class ActionFailed : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
 };
 
 app::ImageId ImageIdOf(const std::string& name) {
@@ -33,86 +55,240 @@ void SelectExtSize(app::Workspace& ws, const std::string& part) {
     return;
   }
   std::string sizes;
-  for (const app::ExtSizeChoice& c : card.extSizes)
+  for (const app::ExtSizeChoice& c : card.extSizes) {
     sizes += (sizes.empty() ? "" : ", ") + std::string(c.part);
+  }
   throw UsageError("--ext-size " + part + ": " + std::string(card.text) +
                    (sizes.empty() ? " has no external EEPROM" : " takes " + sizes));
 }
 
-void Show(const app::Workspace& ws, const std::string& what, std::ostream& out) {
-  if (what == "options") {
-    for (const auto& [name, value] : app::OptionValues(*ws.Card(), ws.options)) {
-      out << name << '=' << value << '\n';
+// The language pack saved in the settings, from the `lang` folder of the current directory.
+void ApplyLanguage(app::Workspace& ws) {
+  std::string dir = app::DefaultLanguageDir();
+  auto packs = app::ScanLanguagePacks(dir);
+  if (auto texts = app::LoadLanguagePack(dir, packs, ws.settings.language)) ws.texts = *texts;
+}
+
+class Runner {
+ public:
+  Runner(const Options& options, std::ostream& out, std::ostream& err, std::istream& in)
+      : options_(options),
+        out_(out),
+        err_(err),
+        op_(out, err, in,
+            {.colour = &out == &std::cout && isatty(STDOUT_FILENO),
+             .progress = &err == &std::cerr && isatty(STDERR_FILENO),
+             .interactive = &in == &std::cin && isatty(STDIN_FILENO),
+             .assumeYes = options.yes}) {}
+
+  int Run() {
+    std::vector<Action> actions = ParseActions(options_.actionWords);
+    SetUp();
+    int status = 0;
+    for (const Action& action : actions) {
+      try {
+        RunAction(action);
+      } catch (const ActionFailed&) {
+        status = 1;
+      } catch (const UsageError&) {
+        throw;
+      } catch (const std::exception& e) {
+        out_.flush();
+        err_ << "vexilo-cli: " << action.verb << (action.args.empty() ? "" : " " + action.args[0])
+             << ": " << e.what() << '\n';
+        status = 1;
+      }
+      if (status) break;
     }
-    return;
-  }
-  const image::MemoryImage& image = ws.Image(ImageIdOf(what));
-  std::string text;
-  text.reserve((image.Rows() + 1) * (image.Columns() * 5 + 16));
-  for (uint32_t row = 0; row <= image.Rows(); ++row) {
-    text += image::RowLine(image, row);
-    text += '\n';
-  }
-  out << text;
-}
-
-void RunAction(app::Workspace& ws, const Action& action, std::ostream& out) {
-  if (!ws.Card()) {
-    throw std::invalid_argument("the card type \"" + ws.CardTypeText() +
-                                "\" matches no card type: nothing done (choose one with --card)");
-  }
-  if (action.verb == "show") return Show(ws, action.args[0], out);
-  app::ImageId id = ImageIdOf(action.args[0]);
-  if (action.verb == "load") {
-    app::LoadImageFile(ws, id, action.args[1]);
-  } else {
-    app::SaveImageFile(ws, id, action.args[1]);
-  }
-}
-
-int Run(const Options& options, std::ostream& out, std::ostream& err) {
-  std::vector<Action> actions = ParseActions(options.actionWords);
-  std::string configPath = options.config.empty() ? app::DefaultSettingsPath() : options.config;
-
-  app::Workspace ws;
-  ws.settings = app::LoadSettings(configPath);
-  std::string cardText = ws.settings.cardType;
-  if (!options.card.empty()) {
-    const app::CardType* card = app::FindCardTypeByName(options.card);
-    if (!card) throw UsageError("--card " + options.card + ": no such card type");
-    cardText = std::string(card->text);
-  }
-  ws.SetCardTypeText(cardText);
-  if (!options.extSize.empty()) {
-    if (!ws.Card()) throw UsageError("--ext-size needs a card type");
-    SelectExtSize(ws, options.extSize);
+    Finish();
+    return status;
   }
 
-  for (const Action& action : actions) {
+ private:
+  void SetUp() {
+    std::string path = options_.config.empty() ? app::DefaultSettingsPath() : options_.config;
+    ws_.settings = app::LoadSettings(path);
+    if (!options_.port.empty()) ws_.settings.portBackend = options_.port;
+    if (options_.com) ws_.settings.avrPicCom = ws_.settings.phoenixCom = options_.com - 1;
+    ApplyLanguage(ws_);
+    std::string cardText = ws_.settings.cardType;
+    if (!options_.card.empty()) {
+      const app::CardType* card = app::FindCardTypeByName(options_.card);
+      if (!card) throw UsageError("--card " + options_.card + ": no such card type");
+      cardText = std::string(card->text);
+    }
+    ws_.SetCardTypeText(cardText);
+    if (!options_.extSize.empty()) {
+      if (!ws_.Card()) throw UsageError("--ext-size needs a card type");
+      SelectExtSize(ws_, options_.extSize);
+    }
+  }
+
+  app::Rig& TheRig() {
+    if (!rig_) {
+      app::RigOptions rigOptions{.backend = ws_.settings.portBackend,
+                                 .device = options_.device,
+                                 .simFaults = options_.simFaults,
+                                 .simStateFile = options_.simState};
+      rig_ = std::make_unique<app::Rig>(rigOptions, ws_, op_);
+    }
+    return *rig_;
+  }
+
+  void Finish() {
+    if (!rig_) return;
+    rig_->Session().ClosePort();
     try {
-      RunAction(ws, action, out);
+      rig_->SaveSimState();
     } catch (const std::exception& e) {
-      out.flush();
-      err << "vexilo-cli: " << action.verb << ' ' << action.args[0] << ": " << e.what() << '\n';
-      return 1;
+      err_ << "vexilo-cli: " << e.what() << '\n';
+    }
+    if (sim::SimBackend* sim = rig_->Simulator()) {
+      out_.flush();
+      err_ << "vexilo-cli: simulated hardware time " << std::fixed << std::setprecision(3)
+           << static_cast<double>(sim->VirtualTime().NowUs()) / 1e6 << " s\n";
     }
   }
-  return 0;
-}
+
+  const app::CardType& RequireCard() {
+    if (!ws_.Card()) {
+      throw std::invalid_argument("the card type \"" + ws_.CardTypeText() +
+                                  "\" matches no card type: nothing done (choose one with --card)");
+    }
+    return *ws_.Card();
+  }
+
+  void RunAction(const Action& a) {
+    if (a.verb == "port" || a.verb == "line" || a.verb == "cts" || a.verb == "burst") {
+      return RunTestAction(a);
+    }
+    const app::CardType& card = RequireCard();
+    if (a.verb == "show") return Show(card, a.args[0]);
+    if (a.verb == "set") return Set(card, a.args);
+    if (a.verb == "load") {
+      app::LoadImageFile(ws_, ImageIdOf(a.args[0]), a.args[1]);
+      return;
+    }
+    if (a.verb == "save") {
+      app::SaveImageFile(ws_, ImageIdOf(a.args[0]), a.args[1]);
+      return;
+    }
+    auto command = app::CommandFromName(a.verb, a.args.empty() ? "" : a.args[0]);
+    if (!command) throw UsageError("unknown action " + a.verb);
+    app::CommandResult result = app::RunCommand(*command, ws_, TheRig(), op_);
+    if (!result.ran) {
+      throw std::invalid_argument("not available for the " + std::string(card.text) +
+                                  " in this version");
+    }
+    if (result.failed) throw ActionFailed(a.verb);
+  }
+
+  void Show(const app::CardType& card, const std::string& what) {
+    if (what == "options") {
+      for (const auto& [name, value] : app::OptionValues(card, ws_.options)) {
+        out_ << name << '=' << value << '\n';
+      }
+      if (const avr::FuseDialog* dialog = ws_.FuseDialogOfCard()) {
+        for (const avr::FuseBox& box : dialog->Boxes()) {
+          out_ << box.component << '=' << (dialog->Checked(box.component) ? 1 : 0) << '\n';
+        }
+      }
+      return;
+    }
+    const image::MemoryImage& image = ws_.Image(ImageIdOf(what));
+    std::string text;
+    text.reserve((image.Rows() + 1) * (image.Columns() * 5 + 16));
+    for (uint32_t row = 0; row <= image.Rows(); ++row) {
+      text += image::RowLine(image, row);
+      text += '\n';
+    }
+    out_ << text;
+  }
+
+  void Set(const app::CardType& card, const std::vector<std::string>& nameValues) {
+    for (const std::string& nv : nameValues) {
+      std::string name = nv.substr(0, nv.find('='));
+      std::string value = nv.substr(nv.find('=') + 1);
+      avr::FuseDialog* dialog = ws_.FuseDialogOfCard();
+      bool isFuseBox = false;
+      if (dialog) {
+        for (const avr::FuseBox& box : dialog->Boxes()) isFuseBox = isFuseBox || box.component == name;
+      }
+      if (!isFuseBox) {
+        app::SetOptionValue(card, ws_.options, name, value);
+        if (name.rfind("c", 0) == 0 || name == "C512") ws_.SetupEepromExtImage();
+        continue;
+      }
+      if (value != "0" && value != "1") throw std::invalid_argument(name + " takes 0 or 1");
+      dialog->SetChecked(name, value == "1");
+    }
+  }
+
+  void RunTestAction(const Action& a) {
+    app::Rig& rig = TheRig();
+    port::PortSession& session = rig.Session();
+    if (a.verb == "burst") {
+      static constexpr app::AdapterMode kModes[] = {app::AdapterMode::Phoenix,
+                                                    app::AdapterMode::Avr, app::AdapterMode::Pic};
+      int index = a.args[0] == "phoenix" ? 0 : a.args[0] == "avr" ? 1 : 2;
+      app::SendTestBurst(kModes[index], rig, op_);
+      return;
+    }
+    if (a.verb == "port") {
+      if (a.args[0] == "close") return session.ClosePort();
+      if (!session.OpenPort("avr/pic")) throw ActionFailed("port open");
+      out_ << "Port[" << std::hex << std::uppercase << session.PortBase() << std::dec
+           << "]:Open\n";
+      return;
+    }
+    if (!session.IsOpen()) throw std::invalid_argument("no session is open (use: port open)");
+    if (a.verb == "cts") {
+      out_ << static_cast<int>(session.GetCTS()) << '\n';
+      return;
+    }
+    bool on = a.args[1] == "on";
+    if (a.args[0] == "tx") session.SetTXLevel(on ? 0 : 1);
+    if (a.args[0] == "rts") session.SetRTS(on ? 1 : 0);
+    if (a.args[0] == "dtr") session.SetDTR(on ? 1 : 0);
+  }
+
+  const Options& options_;
+  std::ostream& out_;
+  std::ostream& err_;
+  CliOperator op_;
+  app::Workspace ws_;
+  std::unique_ptr<app::Rig> rig_;
+};
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           std::istream& in) {
   Options options;
   CLI::App cli{"vexilo-cli: the VEXILO smart card programmer for scripts and batch work",
                "vexilo-cli"};
   cli.add_option("--card", options.card,
-                 "card type: fun, wafer, pic2, black, atmega, neoo or "
-                 "its exact text (default: the one in config.cfg)");
+                 "card type: fun, wafer, pic2, black, atmega, neoo or its exact text "
+                 "(default: the one in config.cfg)");
   cli.add_option("--ext-size", options.extSize, "external EEPROM size")
       ->check(CLI::IsMember({"24C16", "24C64", "24C128", "24C256", "24C512"}));
   cli.add_option("--config", options.config,
                  "settings file (default: config.cfg in the current directory)");
+  cli.add_option("--port", options.port,
+                 std::string("port access: ") + app::kBackendNames +
+                     " (default: config.cfg, else sim, the simulated adapter and card)")
+      ->check(CLI::IsMember({"sim", "io", "tty"}));
+  cli.add_option("--device", options.device,
+                 "serial device for --port tty (e.g. /dev/ttyUSB0), or the COM device for io");
+  cli.add_option("--com", options.com, "COM port 1..4 (base 3F8, 2F8, 3E8, 2E8)")
+      ->check(CLI::Range(1, 4));
+  cli.add_option("--sim-state", options.simState,
+                 "file that keeps the simulated card's memories between runs");
+  cli.add_option("--sim-fault", options.simFaults, "plant a fault in the simulator (repeatable)")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  cli.add_flag("--yes,-y", options.yes, "answer Yes to every question");
   cli.add_option("actions", options.actionWords, "ACTION...")->take_all();
   cli.footer(ActionsHelp());
 
@@ -127,7 +303,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return 2;
   }
   try {
-    return Run(options, out, err);
+    Runner runner(options, out, err, in);
+    return runner.Run();
   } catch (const UsageError& e) {
     err << "vexilo-cli: " << e.what() << "\n(see vexilo-cli --help)\n";
     return 2;

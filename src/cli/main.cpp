@@ -1,8 +1,9 @@
 #include <iostream>
 
 #include "cli/cli_app.h"
+#include "cli/cli_operator.h"
 
 int main(int argc, char** argv) {
-  std::ios::sync_with_stdio(false);
-  return vexilo::cli::RunCli({argv + 1, argv + argc}, std::cout, std::cerr);
+  vexilo::cli::InstallStopOnInterrupt();
+  return vexilo::cli::RunCli({argv + 1, argv + argc}, std::cout, std::cerr, std::cin);
 }

@@ -52,7 +52,10 @@ PortSession::PortSession(PortBackend& backend, SessionReporter& reporter,
     : backend_(backend),
       reporter_(reporter),
       settings_(std::move(settings)),
-      clock_(backend.Time()) {}
+      clock_(backend.Time()) {
+  // Until a session names its COM device, the serial component holds COM1's.
+  if (backend_.Comm().PortName().empty()) backend_.Comm().CommSetPortName(backend_.DeviceForCom(0));
+}
 
 bool PortSession::OpenPort(std::string_view portName) {
   if (state_ != State::Closed) {

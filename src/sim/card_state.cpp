@@ -202,6 +202,7 @@ void LoadCardState(SimCard& card, const std::filesystem::path& path) {
     const auto& data = saved[region.name];
     std::copy(data.begin(), data.end(), region.bytes.begin());
   }
+  card.Chip().MemoriesRestored();
 }
 
 }  // namespace vexilo::sim

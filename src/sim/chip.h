@@ -54,6 +54,10 @@ class SerialProgrammedChip {
   virtual std::vector<MemoryRegion> Regions() = 0;
 
   virtual std::string Name() const = 0;
+
+  // The memories were just replaced from a saved state: a defective cell shows its defect
+  // again.
+  virtual void MemoriesRestored() {}
 };
 
 }  // namespace vexilo::sim

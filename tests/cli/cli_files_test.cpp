@@ -1,29 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <algorithm>
+#include <filesystem>
 
-#include "cli/cli_app.h"
-#include "support/temp_dir.h"
+#include "cli_runner.h"
 
 namespace vexilo::cli {
 namespace {
 
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-class Cli : public ::testing::Test {
- protected:
-  Result Run(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--config", dir.Path("config.cfg")});
-    std::ostringstream out, err;
-    int status = RunCli(args, out, err);
-    return {status, out.str(), err.str()};
-  }
-  test::TempDir dir;
-};
+using Cli = CliTest;
 
 TEST_F(Cli, ShowPrintsTheGridJoinedByTabs) {
   Result r = Run({"--card", "wafer", "show", "eeprom-int"});

@@ -35,6 +35,7 @@ class AvrSerialChip final : public SerialProgrammedChip {
   std::span<const uint8_t> ProgramMemory() const override { return flash_; }
   std::vector<MemoryRegion> Regions() override;
   std::string Name() const override { return spec_.name; }
+  void MemoriesRestored() override { ApplyStuckBit(); }
 
  private:
   enum class Job { kNone, kFlashByte, kFlashPage, kEeprom, kErase, kFuse, kLock };

@@ -149,4 +149,13 @@ uint16_t PicMemory::ApplyStuck(uint32_t word, uint16_t value) const {
   return stuck_->stuckValue ? value | mask : value & ~mask;
 }
 
+void PicMemory::ReapplyStuck() {
+  if (!stuck_) return;
+  const uint32_t word = stuck_->byteAddress / 2;
+  const uint16_t value =
+      ApplyStuck(word, static_cast<uint16_t>(flash_[2 * word] | flash_[2 * word + 1] << 8));
+  flash_[2 * word] = static_cast<uint8_t>(value & 0xFF);
+  flash_[2 * word + 1] = static_cast<uint8_t>(value >> 8);
+}
+
 }  // namespace vexilo::sim

@@ -41,6 +41,9 @@ class PicMemory {
   std::span<uint8_t> Eeprom() { return eeprom_; }
   std::span<uint8_t> Config() { return config_; }
 
+  // Forces the stuck bit into the stored word (after the memory was loaded from outside).
+  void ReapplyStuck();
+
  private:
   uint16_t ProgramWord(uint32_t word) const;
   void SetProgramWord(uint32_t word, uint16_t value);

@@ -24,6 +24,7 @@ class PicSerialChip final : public SerialProgrammedChip {
   bool DataOut(SimTime now) override;
   std::span<const uint8_t> ProgramMemory() const override { return memory_.Flash(); }
   std::vector<MemoryRegion> Regions() override;
+  void MemoriesRestored() override { memory_.ReapplyStuck(); }
   std::string Name() const override { return traits_.name; }
 
  private:

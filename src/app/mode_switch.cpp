@@ -1,0 +1,58 @@
+#include "app/mode_switch.h"
+
+#include "port/mode_burst.h"
+
+namespace vexilo::app {
+namespace {
+
+int BurstCount(AdapterMode mode) {
+  switch (mode) {
+    case AdapterMode::Phoenix:
+      return port::kPhoenixModeBurst;
+    case AdapterMode::Avr:
+      return port::kAvrModeBurst;
+    case AdapterMode::Pic:
+      return port::kPicModeBurst;
+  }
+  return port::kAvrModeBurst;
+}
+
+// The request to switch by hand: the pack's text, or a plain one when no pack supplies it.
+std::string ManualSwitchText(AdapterMode mode, const LanguageTexts& texts) {
+  static constexpr int kKeys[] = {29, 30, 31};
+  static constexpr const char* kNames[] = {"PHOENIX", "AVR", "PIC"};
+  auto it = texts.find(kKeys[static_cast<int>(mode)]);
+  if (it != texts.end() && !it->second.empty()) return it->second;
+  return std::string("Switch the adapter to ") + kNames[static_cast<int>(mode)] +
+         " mode, then press OK.";
+}
+
+bool SendBurst(AdapterMode mode, Rig& rig, port::Operator& op, bool dropLinesFirst) {
+  port::CommPort& comm = rig.Backend().Comm();
+  if (!comm.CommConnect()) {
+    op.ShowMessage("Error Open COM");
+    return false;
+  }
+  if (dropLinesFirst) rig.Session().DropModemLines();
+  port::SendModeBurst(comm, rig.Backend().Time(), BurstCount(mode));
+  if (comm.CommConnected()) comm.CommDisconnect();
+  return true;
+}
+
+}  // namespace
+
+void SwitchAdapterMode(AdapterMode mode, Rig& rig, const Settings& settings,
+                       const LanguageTexts& texts, port::Operator& op) {
+  if (!settings.autoMode) {
+    op.ShowInfo(ManualSwitchText(mode, texts));
+    rig.ManualModeSwitch(mode);
+    return;
+  }
+  SendBurst(mode, rig, op, false);
+}
+
+void SendTestBurst(AdapterMode mode, Rig& rig, port::Operator& op) {
+  SendBurst(mode, rig, op, true);
+}
+
+}  // namespace vexilo::app

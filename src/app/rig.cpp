@@ -1,0 +1,111 @@
+#include "app/rig.h"
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "app/workspace.h"
+#include "port/io_backend.h"
+#include "port/tty_backend.h"
+#include "sim/card_state.h"
+#include "sim/faults.h"
+#include "sim/sim_backend.h"
+
+namespace vexilo::app {
+namespace {
+
+sim::CardType SimCardType(const CardType& card) {
+  switch (card.chip) {
+    case Chip::AT90S8515:
+      return sim::CardType::FunCard;
+    case Chip::PIC16F84:
+      return sim::CardType::WaferCard;
+    case Chip::PIC16F876:
+      return sim::CardType::PicCard2;
+    case Chip::ATmega128:
+      return sim::CardType::BlackCard;
+    case Chip::ATmega163:
+      return sim::CardType::AtmegaCard;
+    case Chip::ATmega8515:
+      return sim::CardType::NeooCard;
+  }
+  return sim::CardType::FunCard;
+}
+
+std::unique_ptr<sim::SimBackend> MakeSimulator(const RigOptions& options, Workspace& ws) {
+  sim::SimOptions sim;
+  const CardType* card = ws.Card() ? ws.Card() : FindCardType(kDefaultCardType);
+  sim.card = SimCardType(*card);
+  sim.eepromBytes = ExtEepromBytes(*card, ws.options);
+  sim.comIndex = ws.settings.avrPicCom;
+  sim.faults = sim::ParseFaults(options.simFaults);
+  auto backend = std::make_unique<sim::SimBackend>(sim);
+  if (!options.simStateFile.empty() && std::filesystem::exists(options.simStateFile)) {
+    try {
+      sim::LoadCardState(backend->Card(), options.simStateFile);
+    } catch (const sim::CardStateError& e) {
+      throw std::invalid_argument(e.what());
+    }
+  }
+  return backend;
+}
+
+}  // namespace
+
+Rig::Rig(const RigOptions& options, Workspace& ws, port::Operator& op)
+    : name_(options.backend), simStateFile_(options.simStateFile) {
+  if (name_ == "sim") {
+    auto simulator = MakeSimulator(options, ws);
+    sim_ = simulator.get();
+    backend_ = std::move(simulator);
+  } else if (name_ == "io") {
+    port::IoBackendConfig config;
+    for (int i = 0; i < 4; ++i) config.comDevices[i] = ws.settings.comDevices[i];
+    if (!options.device.empty()) config.comDevices[ws.settings.avrPicCom] = options.device;
+    backend_ = std::make_unique<port::IoBackend>(config);
+  } else if (name_ == "tty") {
+    std::string device = options.device.empty() ? ws.settings.comDevices[ws.settings.avrPicCom]
+                                                : options.device;
+    backend_ = std::make_unique<port::TtyBackend>(device);
+  } else {
+    throw std::invalid_argument("unknown port backend \"" + name_ + "\" (" + kBackendNames + ")");
+  }
+  if (!options.simFaults.empty() && !sim_) {
+    throw std::invalid_argument("faults can only be planted in the simulator");
+  }
+  OpenSessionObject(ws, op);
+}
+
+Rig::Rig(std::unique_ptr<port::PortBackend> backend, sim::SimBackend* simulator, Workspace& ws,
+         port::Operator& op)
+    : name_(simulator ? "sim" : "custom"), backend_(std::move(backend)), sim_(simulator) {
+  OpenSessionObject(ws, op);
+}
+
+void Rig::OpenSessionObject(Workspace& ws, port::Operator& op) {
+  Workspace* workspace = &ws;
+  session_ = std::make_unique<port::PortSession>(*backend_, op, [workspace] {
+    const Settings& s = workspace->settings;
+    port::SessionSettings out;
+    out.avrPicCom = s.avrPicCom;
+    out.phoenixCom = s.phoenixCom;
+    out.avrClk = s.avrClk;
+    out.picClk = s.picClk;
+    out.atrDelay = s.atrDelay;
+    return out;
+  });
+}
+
+Rig::~Rig() = default;
+
+void Rig::ManualModeSwitch(AdapterMode mode) {
+  if (!sim_) return;
+  static constexpr sim::AdapterMode kModes[] = {sim::AdapterMode::Phoenix, sim::AdapterMode::Avr,
+                                                sim::AdapterMode::Pic};
+  sim_->SetModeByHand(kModes[static_cast<int>(mode)]);
+}
+
+void Rig::SaveSimState() {
+  if (sim_ && !simStateFile_.empty()) sim::SaveCardState(sim_->Card(), simStateFile_);
+}
+
+}  // namespace vexilo::app

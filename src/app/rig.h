@@ -1,0 +1,69 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "port/backend.h"
+#include "port/operator.h"
+#include "port/port_session.h"
+
+namespace vexilo::sim {
+class SimBackend;
+}
+
+namespace vexilo::app {
+
+class Workspace;
+
+// The adapter's three uses of the card contacts.
+enum class AdapterMode { Phoenix, Avr, Pic };
+
+// Which port access a run uses and how it is set up.
+struct RigOptions {
+  // "sim": the simulated adapter and card; "io": x86 port I/O on a 16550 (needs root);
+  // "tty": a serial device, USB adapters included.
+  std::string backend = "sim";
+  // The serial device of the tty backend; for io, the device that holds COM1 .. COM4.
+  std::string device;
+  std::vector<std::string> simFaults;  // fault names of the simulator
+  std::string simStateFile;            // the simulated card's memories between runs
+};
+
+// The hardware the commands of a run drive: one port backend and the port session on it.
+class Rig {
+ public:
+  // Builds the backend. For the simulator the card in the adapter is the workspace's card
+  // type with its external EEPROM size, restored from the state file when that exists.
+  // Throws std::invalid_argument for an unknown backend, fault or a state file that does not
+  // fit the card.
+  Rig(const RigOptions& options, Workspace& ws, port::Operator& op);
+  // Runs on a backend the caller built; `simulator` is that same backend when it is one.
+  Rig(std::unique_ptr<port::PortBackend> backend, sim::SimBackend* simulator, Workspace& ws,
+      port::Operator& op);
+  ~Rig();
+
+  port::PortBackend& Backend() { return *backend_; }
+  port::PortSession& Session() { return *session_; }
+  // The simulator, when the rig runs on it.
+  sim::SimBackend* Simulator() { return sim_; }
+  const std::string& BackendName() const { return name_; }
+
+  // The person switched the adapter by hand after being asked to.
+  void ManualModeSwitch(AdapterMode mode);
+  // Writes the simulated card's memories to the state file, if one was given.
+  void SaveSimState();
+
+ private:
+  void OpenSessionObject(Workspace& ws, port::Operator& op);
+
+  std::string name_;
+  std::string simStateFile_;
+  std::unique_ptr<port::PortBackend> backend_;
+  sim::SimBackend* sim_ = nullptr;
+  std::unique_ptr<port::PortSession> session_;
+};
+
+// The names the rig accepts, for help texts.
+inline constexpr const char* kBackendNames = "sim|io|tty";
+
+}  // namespace vexilo::app

@@ -1,0 +1,32 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_app.h"
+#include "support/temp_dir.h"
+
+namespace vexilo::cli {
+
+struct Result {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+// Runs vexilo-cli in-process with a settings file of its own in a fresh directory.
+class CliTest : public ::testing::Test {
+ protected:
+  Result Run(std::vector<std::string> args, const std::string& input = "") {
+    args.insert(args.begin(), {"--config", dir.Path("config.cfg")});
+    std::ostringstream out, err;
+    std::istringstream in(input);
+    int status = RunCli(args, out, err, in);
+    return {status, out.str(), err.str()};
+  }
+  test::TempDir dir;
+};
+
+}  // namespace vexilo::cli

@@ -1,0 +1,146 @@
+// Whole vexilo-cli sessions on the simulated adapter, compared line by line with the log the
+// window would show.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "cli_runner.h"
+
+namespace vexilo::cli {
+namespace {
+
+std::string Example(const std::string& name) {
+  const char* root = std::getenv("VEXILO_SOURCE_DIR");
+  return std::string(root ? root : ".") + "/examples/" + name;
+}
+
+class CliSession : public CliTest {
+ protected:
+  void SetUp() override { dir.Write("config.cfg", "[Auto mode]\r\nmode=1\r\n"); }
+};
+
+constexpr char kSpiOn[] = "ATMEL SPI : TX[00] -> ACK = 53\nATMEL SPI : ON\n";
+
+TEST_F(CliSession, ProgramAndVerifyTheExampleOnAFunCard) {
+  Result r = Run({"--card", "fun", "load", "flash", Example("fun_card_demo.hex"), "program",
+                  "flash", "verify", "flash"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, std::string(kSpiOn) +
+                       "ATMEL WRITE FLASH : START\n"
+                       "ATMEL WRITE FLASH : LEN[0023]\n"
+                       "ATMEL WRITE FLASH : OK\n"
+                       "ATMEL WRITE FLASH : STOP\n"
+                       "ATMEL SPI : OFF\n" +
+                       kSpiOn +
+                       "ATMEL VERYFI FLASH : START\n"
+                       "ATMEL VERYFI FLASH : OK\n"
+                       "ATMEL VERYFI FLASH : STOP\n"
+                       "ATMEL SPI : OFF\n");
+  EXPECT_NE(r.err.find("simulated hardware time"), std::string::npos);
+}
+
+TEST_F(CliSession, NoCardFailsWithOneRedLine) {
+  Result r = Run({"--card", "black", "--sim-fault", "no-card", "read", "flash", "show", "flash"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "ATMEL SPI : ERROR\n") << "the run ends at the failed action";
+}
+
+TEST_F(CliSession, AStuckBitIsFoundAtItsAddress) {
+  std::string state = dir.Path("card.state");
+  Result r = Run({"--card", "fun", "--sim-state", state, "load", "flash",
+                  Example("fun_card_demo.hex"), "program", "flash"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  // Bit 0 of byte 6 (word 3, low byte 0x09 in the example) stuck at 0 from now on.
+  r = Run({"--card", "fun", "--sim-state", state, "--sim-fault", "stuck-bit=6:0", "load", "flash",
+           Example("fun_card_demo.hex"), "verify", "flash"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, std::string(kSpiOn) +
+                       "ATMEL VERYFI FLASH : START\n"
+                       "ATMEL VERYFI FLASH : ERROR ADR[0003]\n"
+                       "ATMEL VERYFI FLASH : STOP\n"
+                       "ATMEL SPI : OFF\n");
+}
+
+TEST_F(CliSession, TheCardKeepsItsMemoriesInTheStateFile) {
+  std::string state = dir.Path("card.state");
+  std::string eeprom = dir.Write("e.hex", ":0400000001020304F2\r\n:00000001FF\r\n");
+  ASSERT_EQ(Run({"--card", "neoo", "--sim-state", state, "load", "eeprom-int", eeprom, "program",
+                 "eeprom-int"})
+                .status,
+            0);
+  Result r = Run({"--card", "neoo", "--sim-state", state, "read", "eeprom-int", "show",
+                  "eeprom-int"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\n0000\t01\t02\t03\t04\tFF\t"), std::string::npos) << r.out;
+  EXPECT_EQ(Run({"--card", "black", "--sim-state", state, "read", "flash"}).status, 1)
+      << "a state file of another card is refused";
+}
+
+TEST_F(CliSession, EraseAsksFirst) {
+  Result no = Run({"--card", "atmega", "erase"});
+  EXPECT_EQ(no.status, 0);
+  EXPECT_EQ(no.out, "");
+  EXPECT_NE(no.err.find("Czy napewno chcesz wykasować FLASH ? no (no terminal"), std::string::npos)
+      << no.err;
+
+  Result yes = Run({"--card", "atmega", "--yes", "erase"});
+  EXPECT_EQ(yes.status, 0);
+  EXPECT_EQ(yes.out, std::string(kSpiOn) +
+                         "ATMEL ERASE : START\n"
+                         "ATMEL ERASE : STOP\n"
+                         "ATMEL SPI : OFF\n");
+}
+
+TEST_F(CliSession, FuseBoxesGoToTheChipAndComeBack) {
+  Result r = Run({"--card", "neoo", "set", "cksel0=0", "set-bits", "set", "cksel0=1", "read",
+                  "config", "show", "options"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, r.out.find("CheckBox1=")),
+            std::string(kSpiOn) +
+                "ATMEL WRITE CONFIG BIT : START\n"
+                "Fuse High Byte = C9\n"
+                "Fuse Low Byte = EF\n"
+                "Fuse Lock Bit Byte = 3F\n"
+                "ATMEL WRITE CONFIG BIT : STOP\n" +
+                kSpiOn +
+                "ATMEL READ CONFIG BIT : START\n"
+                "Fuse High Byte = C9\n"
+                "Fuse Low Byte = EF\n"
+                "Fuse Lock Bit Byte = FF\n"
+                "ATMEL READ CONFIG BIT : STOP\n");
+  EXPECT_NE(r.out.find("\ncksel0=0\n"), std::string::npos) << "the read sets the box again";
+  EXPECT_EQ(Run({"--card", "neoo", "set", "cksel0=2"}).status, 1);
+  EXPECT_EQ(Run({"--card", "neoo", "set", "nosuch=1"}).status, 1);
+}
+
+TEST_F(CliSession, ProgrammingWithoutLoaderOnEveryAvrCard) {
+  for (const char* card : {"fun", "neoo", "atmega", "black"}) {
+    SCOPED_TRACE(card);
+    dir.Write("config.cfg", "[Auto mode]\r\nmode=1\r\n[AVR]\r\nDelay=20\r\n");
+    Result r = Run({"--card", card, "load", "flash", Example("fun_card_demo.hex"), "program",
+                    "flash+eeprom-int", "verify", "flash"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("ATMEL WRITE : OK\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("ATMEL VERYFI FLASH : OK\n"), std::string::npos);
+  }
+}
+
+TEST_F(CliSession, WithoutAutoModeThePersonIsAskedToSwitch) {
+  dir.Write("config.cfg", "[Auto mode]\r\nmode=0\r\n");
+  Result r = Run({"--card", "fun", "read", "eeprom-int"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("AVR"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("ATMEL READ EEPROM INT : STOP"), std::string::npos);
+}
+
+TEST_F(CliSession, AdapterTestActions) {
+  Result r = Run({"--card", "fun", "port", "open", "line", "tx", "on", "cts", "port", "close"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Port[3F8]:Open\n0\n");
+  EXPECT_EQ(Run({"--card", "fun", "cts"}).status, 1) << "no session is open";
+  EXPECT_EQ(Run({"--card", "fun", "--port", "sim", "--com", "2", "burst", "avr"}).status, 0);
+}
+
+}  // namespace
+}  // namespace vexilo::cli
