@@ -1,0 +1,164 @@
+#include "gui/command_runner.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <cctype>
+#include <filesystem>
+
+#include "app/option_panels.h"
+
+namespace vexilo::gui {
+
+CommandRunner::CommandRunner(app::Workspace& ws, Dialogs& dialogs, std::string simStateDir,
+                             QObject* parent)
+    : QObject(parent), ws_(ws), dialogs_(dialogs), simStateDir_(std::move(simStateDir)),
+      op_(this, dialogs) {
+  qRegisterMetaType<app::Command>();
+}
+
+CommandRunner::~CommandRunner() {
+  if (thread_) {
+    op_.RequestStop();
+    thread_->wait();
+    delete thread_;
+    thread_ = nullptr;
+  }
+  Shutdown();
+}
+
+void CommandRunner::CopyToWorker() {
+  if (worker_.CardTypeText() != ws_.CardTypeText()) worker_.SetCardTypeText(ws_.CardTypeText());
+  worker_.flash = ws_.flash;
+  worker_.eepromInt = ws_.eepromInt;
+  worker_.eepromExt = ws_.eepromExt;
+  worker_.options = ws_.options;
+  worker_.fuse128 = ws_.fuse128;
+  worker_.fuse163 = ws_.fuse163;
+  worker_.fuse8515 = ws_.fuse8515;
+  worker_.settings = ws_.settings;
+  worker_.texts = ws_.texts;
+  worker_.ErrorFlag = ws_.ErrorFlag;
+}
+
+void CommandRunner::CopyBackFromWorker() {
+  ws_.flash = worker_.flash;
+  ws_.eepromInt = worker_.eepromInt;
+  ws_.eepromExt = worker_.eepromExt;
+  ws_.options = worker_.options;
+  ws_.fuse128 = worker_.fuse128;
+  ws_.fuse163 = worker_.fuse163;
+  ws_.fuse8515 = worker_.fuse8515;
+  ws_.ErrorFlag = worker_.ErrorFlag;
+}
+
+std::string CommandRunner::RigKey() const {
+  const app::Settings& s = worker_.settings;
+  const app::CardType* card = worker_.Card();
+  std::string key = s.portBackend + '\n' + std::to_string(s.avrPicCom) + '\n';
+  for (const std::string& device : s.comDevices) key += device + '\n';
+  if (s.portBackend == "sim" && card) {
+    key += std::string(card->text) + '\n' +
+           std::to_string(app::ExtEepromBytes(*card, worker_.options));
+  }
+  return key;
+}
+
+void CommandRunner::SaveSimState() {
+  if (!rig_) return;
+  try {
+    rig_->SaveSimState();
+  } catch (const std::exception& e) {
+    op_.ShowMessage(e.what());
+  }
+}
+
+bool CommandRunner::EnsureRig() {
+  const std::string key = RigKey();
+  if (rig_ && key == rigKey_) return true;
+  if (rig_) {
+    rig_->Session().ClosePort();
+    SaveSimState();
+    rig_.reset();
+  }
+  app::RigOptions options;
+  options.backend = worker_.settings.portBackend;
+  const app::CardType* card = worker_.Card();
+  if (options.backend == "sim" && card && !simStateDir_.empty()) {
+    std::error_code ignored;
+    std::filesystem::create_directories(simStateDir_, ignored);
+    std::string name(card->text);
+    for (char& c : name) {
+      if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    }
+    options.simStateFile = simStateDir_ + "/" + name + "-" +
+                           std::to_string(app::ExtEepromBytes(*card, worker_.options)) + ".state";
+  }
+  try {
+    rig_ = std::make_unique<app::Rig>(options, worker_, op_);
+  } catch (const std::exception& e) {
+    op_.ShowMessage(e.what());
+    return false;
+  }
+  rigKey_ = key;
+  return true;
+}
+
+bool CommandRunner::Start(app::Command command) {
+  if (thread_) return false;
+  CopyToWorker();
+  if (!EnsureRig()) return false;
+  command_ = command;
+  result_ = {};
+  thread_ = QThread::create([this] {
+    try {
+      result_ = app::RunCommand(command_, worker_, *rig_, op_);
+    } catch (const std::exception& e) {
+      result_ = {true, true};
+      op_.ShowMessage(e.what());
+    }
+    op_.Flush();
+  });
+  connect(thread_, &QThread::finished, this, &CommandRunner::OnThreadFinished,
+          Qt::QueuedConnection);
+  emit BusyChanged(true);
+  thread_->start();
+  return true;
+}
+
+void CommandRunner::OnThreadFinished() {
+  if (!thread_) return;
+  thread_->wait();
+  delete thread_;
+  thread_ = nullptr;
+  CopyBackFromWorker();
+  SaveSimState();
+  emit BusyChanged(false);
+  emit Finished(command_, result_.failed, result_.ran);
+}
+
+bool CommandRunner::RunNow(const std::function<void(app::Rig&, port::Operator&)>& action) {
+  if (thread_) return false;
+  CopyToWorker();
+  if (!EnsureRig()) return false;
+  try {
+    action(*rig_, op_);
+  } catch (const std::exception& e) {
+    op_.ShowMessage(e.what());
+  }
+  return true;
+}
+
+void CommandRunner::WaitForIdle() {
+  while (thread_) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (thread_ && thread_->isRunning()) QThread::msleep(1);
+  }
+}
+
+void CommandRunner::Shutdown() {
+  if (thread_) return;
+  if (rig_) rig_->Session().ClosePort();
+  SaveSimState();
+}
+
+}  // namespace vexilo::gui
