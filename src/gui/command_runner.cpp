@@ -26,30 +26,31 @@ CommandRunner::~CommandRunner() {
   Shutdown();
 }
 
-void CommandRunner::CopyToWorker() {
-  if (worker_.CardTypeText() != ws_.CardTypeText()) worker_.SetCardTypeText(ws_.CardTypeText());
-  worker_.flash = ws_.flash;
-  worker_.eepromInt = ws_.eepromInt;
-  worker_.eepromExt = ws_.eepromExt;
-  worker_.options = ws_.options;
-  worker_.fuse128 = ws_.fuse128;
-  worker_.fuse163 = ws_.fuse163;
-  worker_.fuse8515 = ws_.fuse8515;
-  worker_.settings = ws_.settings;
-  worker_.texts = ws_.texts;
-  worker_.ErrorFlag = ws_.ErrorFlag;
+namespace {
+
+// What a command may change: the images, the option panels (a PIC read sets them from the
+// configuration word), the fuse boxes (a config read) and the error flag.
+void CopyCommandData(const app::Workspace& from, app::Workspace& to) {
+  to.flash = from.flash;
+  to.eepromInt = from.eepromInt;
+  to.eepromExt = from.eepromExt;
+  to.options = from.options;
+  to.fuse128 = from.fuse128;
+  to.fuse163 = from.fuse163;
+  to.fuse8515 = from.fuse8515;
+  to.ErrorFlag = from.ErrorFlag;
 }
 
-void CommandRunner::CopyBackFromWorker() {
-  ws_.flash = worker_.flash;
-  ws_.eepromInt = worker_.eepromInt;
-  ws_.eepromExt = worker_.eepromExt;
-  ws_.options = worker_.options;
-  ws_.fuse128 = worker_.fuse128;
-  ws_.fuse163 = worker_.fuse163;
-  ws_.fuse8515 = worker_.fuse8515;
-  ws_.ErrorFlag = worker_.ErrorFlag;
+}  // namespace
+
+void CommandRunner::CopyToWorker() {
+  if (worker_.CardTypeText() != ws_.CardTypeText()) worker_.SetCardTypeText(ws_.CardTypeText());
+  CopyCommandData(ws_, worker_);
+  worker_.settings = ws_.settings;
+  worker_.texts = ws_.texts;
 }
+
+void CommandRunner::CopyBackFromWorker() { CopyCommandData(worker_, ws_); }
 
 std::string CommandRunner::RigKey() const {
   const app::Settings& s = worker_.settings;
