@@ -18,34 +18,38 @@ void GuiOperator::Log(const std::string& line) { emit LogLine(FromUtf8(line), fa
 
 void GuiOperator::LogError(const std::string& line) { emit LogLine(FromUtf8(line), true); }
 
-void GuiOperator::SetProgress(uint32_t position, uint32_t maximum) {
+bool GuiOperator::RepaintDue(std::chrono::steady_clock::time_point& last) {
+  // Reading the clock costs more than the rest of a call; a memory operation reports every
+  // item, so only every 64th call looks at it.
+  if ((++calls_ & 63u) != 0) return false;
   const auto now = std::chrono::steady_clock::now();
-  if (position < maximum && position != 0 && now - lastProgress_ < kRepaintInterval) {
-    heldPosition_ = position;
-    heldMaximum_ = maximum;
-    progressHeld_ = true;
-    return;
+  if (now - last < kRepaintInterval) return false;
+  last = now;
+  return true;
+}
+
+void GuiOperator::SetProgress(uint32_t position, uint32_t maximum) {
+  heldPosition_ = position;
+  heldMaximum_ = maximum;
+  progressHeld_ = true;
+  if (position == 0 || position >= maximum || RepaintDue(lastProgress_)) {
+    progressHeld_ = false;
+    emit ProgressChanged(position, maximum);
   }
-  lastProgress_ = now;
-  progressHeld_ = false;
-  emit ProgressChanged(position, maximum);
 }
 
 void GuiOperator::SetAddress(const std::string& text) {
-  const auto now = std::chrono::steady_clock::now();
-  if (now - lastAddress_ < kRepaintInterval) {
-    heldAddress_ = FromUtf8(text);
-    addressHeld_ = true;
-    return;
+  heldAddress_ = text;
+  addressHeld_ = true;
+  if (RepaintDue(lastAddress_)) {
+    addressHeld_ = false;
+    emit AddressChanged(FromUtf8(text));
   }
-  lastAddress_ = now;
-  addressHeld_ = false;
-  emit AddressChanged(FromUtf8(text));
 }
 
 void GuiOperator::Flush() {
   if (progressHeld_) emit ProgressChanged(heldPosition_, heldMaximum_);
-  if (addressHeld_) emit AddressChanged(heldAddress_);
+  if (addressHeld_) emit AddressChanged(FromUtf8(heldAddress_));
   progressHeld_ = addressHeld_ = false;
 }
 

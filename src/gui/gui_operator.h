@@ -52,6 +52,8 @@ class GuiOperator final : public QObject, public port::Operator {
   void SessionBusyChanged(bool busy);
 
  private:
+  // True when the last repaint of this kind is long enough ago (and marks it now).
+  bool RepaintDue(std::chrono::steady_clock::time_point& last);
   // Runs `call` on the window's thread and waits for it.
   void OnHomeThread(const std::function<void()>& call);
 
@@ -61,7 +63,8 @@ class GuiOperator final : public QObject, public port::Operator {
   std::chrono::steady_clock::time_point lastProgress_{};
   std::chrono::steady_clock::time_point lastAddress_{};
   quint32 heldPosition_ = 0, heldMaximum_ = 0;
-  QString heldAddress_;
+  std::string heldAddress_;
+  unsigned calls_ = 0;
   bool progressHeld_ = false, addressHeld_ = false;
 };
 

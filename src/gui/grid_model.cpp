@@ -1,0 +1,106 @@
+#include "gui/grid_model.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QFont>
+#include <QHeaderView>
+
+namespace vexilo::gui {
+
+ImageGridModel::ImageGridModel(const image::MemoryImage& image, QObject* parent)
+    : QAbstractTableModel(parent), image_(image) {}
+
+int ImageGridModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(image_.Rows());
+}
+
+int ImageGridModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(image_.Columns());
+}
+
+QVariant ImageGridModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid()) return {};
+  switch (role) {
+    case Qt::DisplayRole:
+      return QString::fromStdString(image_.Text(static_cast<uint32_t>(index.row()) + 1,
+                                                static_cast<uint32_t>(index.column())));
+    case Qt::BackgroundRole:
+      if (index.column() == 0) return QBrush(QColor(kFixedColour));
+      return {};
+    case Qt::TextAlignmentRole:
+      return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
+    default:
+      return {};
+  }
+}
+
+QVariant ImageGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal) return {};
+  if (role == Qt::DisplayRole) {
+    return QString::fromStdString(image_.HeaderText(static_cast<uint32_t>(section)));
+  }
+  if (role == Qt::BackgroundRole) return QBrush(QColor(kFixedColour));
+  return {};
+}
+
+Qt::ItemFlags ImageGridModel::flags(const QModelIndex& index) const {
+  return index.isValid() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
+}
+
+void ImageGridModel::Refresh() {
+  beginResetModel();
+  endResetModel();
+}
+
+ImageGrid::ImageGrid(const image::MemoryImage& image, QWidget* parent)
+    : QTableView(parent), image_(image), model_(new ImageGridModel(image, this)) {
+  setModel(model_);
+  QFont cells(QStringLiteral("DejaVu Sans Mono"));
+  cells.setStyleHint(QFont::Monospace);
+  cells.setPixelSize(11);
+  setFont(cells);
+  setFrameShape(QFrame::NoFrame);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setSelectionMode(QAbstractItemView::NoSelection);
+  setFocusPolicy(Qt::NoFocus);
+  setShowGrid(true);
+  setWordWrap(false);
+  setCornerButtonEnabled(false);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+
+  QHeaderView* rows = verticalHeader();
+  rows->setVisible(false);
+  rows->setSectionResizeMode(QHeaderView::Fixed);
+  rows->setMinimumSectionSize(15);
+  rows->setDefaultSectionSize(15);
+
+  QHeaderView* columns = horizontalHeader();
+  columns->setSectionResizeMode(QHeaderView::Fixed);
+  columns->setMinimumSectionSize(15);
+  columns->setFixedHeight(15);
+  columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  columns->setHighlightSections(false);
+  columns->setSectionsClickable(false);
+  columns->setFont(cells);
+  columns->setStyleSheet(QStringLiteral(
+      "QHeaderView::section { background-color: #A6CAF0; border: none;"
+      " border-right: 1px solid #808080; border-bottom: 1px solid #808080; padding: 0 2px; }"));
+  ApplyColumnWidths();
+}
+
+void ImageGrid::ApplyColumnWidths() {
+  const int columns = model_->columnCount();
+  const int cellWidth = image_.Kind() == image::ImageKind::Eeprom ? 21 : 43;
+  for (int c = 0; c < columns; ++c) {
+    setColumnWidth(c, c == 0 ? 50 : c == columns - 1 ? 131 : cellWidth);
+  }
+}
+
+void ImageGrid::Refresh() {
+  model_->Refresh();
+  ApplyColumnWidths();
+}
+
+}  // namespace vexilo::gui

@@ -1,0 +1,52 @@
+#pragma once
+#include <QAbstractTableModel>
+#include <QTableView>
+
+#include "image/memory_image.h"
+
+namespace vexilo::gui {
+
+// A memory image as a grid: the header row ("Adres", "+0" .., "ASCII") is the view's header,
+// the address column is column 0, then the cells, then the ASCII text. The texts are made from
+// the image when the view asks for them, so even the 65536 words of an ATmega128 FLASH switch
+// at once. Nothing is editable.
+class ImageGridModel final : public QAbstractTableModel {
+  Q_OBJECT
+ public:
+  explicit ImageGridModel(const image::MemoryImage& image, QObject* parent = nullptr);
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+  // The image was replaced, resized or filled: every row is shown again.
+  void Refresh();
+
+ private:
+  const image::MemoryImage& image_;
+};
+
+// The fixed colour of the header row and the address column (sky blue).
+inline constexpr QRgb kFixedColour = qRgb(0xA6, 0xCA, 0xF0);
+
+// A grid view over one image: monospaced cells, rows 15 pixels high, fixed column widths
+// (address 50, ASCII 131, a cell 43 in FLASH and 21 in the EEPROM grids), vertical scroll bar
+// only, no editing and no range selection.
+class ImageGrid final : public QTableView {
+  Q_OBJECT
+ public:
+  ImageGrid(const image::MemoryImage& image, QWidget* parent = nullptr);
+
+  ImageGridModel& Model() { return *model_; }
+  void Refresh();
+
+ private:
+  void ApplyColumnWidths();
+
+  const image::MemoryImage& image_;
+  ImageGridModel* model_;
+};
+
+}  // namespace vexilo::gui

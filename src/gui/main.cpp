@@ -1,0 +1,54 @@
+// vexilo: the programmer's window.
+//   vexilo                      the window, settings from ./config.cfg
+//   vexilo --screenshot FILE    renders the window as it starts into a PNG file and ends
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTimer>
+#include <cstdio>
+
+#include "gui/main_window.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("VEXILO"));
+  QApplication::setApplicationVersion(QStringLiteral(VEXILO_VERSION));
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("Smart card programmer (AVR, PIC, 24Cxx)"));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                QStringLiteral("Render the window into a PNG file and end."),
+                                QStringLiteral("FILE"));
+  parser.addOption(screenshot);
+  parser.process(app);
+
+  vexilo::gui::WindowOptions options;
+  // The simulated cards keep what was programmed into them from one run to the next.
+  const QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+  if (!data.isEmpty())
+    options.simStateDir = QDir(data).filePath(QStringLiteral("sim")).toStdString();
+
+  vexilo::gui::TForm1 window(options);
+  if (const QScreen* screen = window.screen()) {
+    window.move(screen->availableGeometry().center() - window.rect().center());
+  }
+  window.show();
+  if (parser.isSet(screenshot)) {
+    const QString file = parser.value(screenshot);
+    int status = 0;
+    QTimer::singleShot(0, &window, [&] {
+      if (!window.grab().save(file, "PNG")) {
+        std::fprintf(stderr, "vexilo: cannot write %s\n", qPrintable(file));
+        status = 1;
+      }
+      QApplication::exit(status);
+    });
+    // The settings are left as they are: a picture is no session.
+    return app.exec();
+  }
+  return app.exec();
+}

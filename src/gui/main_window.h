@@ -1,0 +1,153 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/commands.h"
+#include "app/language_pack.h"
+#include "app/workspace.h"
+#include "gui/gui_operator.h"
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QStatusBar;
+class QTabWidget;
+class QTextEdit;
+class QToolButton;
+
+namespace vexilo::gui {
+
+class CommandRunner;
+class FunPanelWidget;
+class FuseForm;
+class ImageGrid;
+class OptionPanelWidget;
+class SetupTab;
+
+// What the window asks a file dialog: open or save, its title, its filters (Qt form, first is
+// selected) and its start folder. The answer is the chosen path, empty when cancelled.
+struct FileDialogRequest {
+  bool save = false;
+  QString title;
+  QStringList filters;
+  QString startFolder;
+};
+using FileDialogFunction = std::function<QString(QWidget* parent, const FileDialogRequest&)>;
+
+struct WindowOptions {
+  // Where the simulated cards keep their memories between runs; empty: they forget them.
+  std::string simStateDir;
+  // The language pack folder; empty: ./lang, then ../share/vexilo/lang beside the program,
+  // then the source tree's lang/.
+  QString langDir;
+};
+
+// The main window: tool bar with the load, save, read, program and verify menus, the card
+// type box with progress bar and address label, the pages FLASH, EEPROM ext, Setup, Info and
+// the two adapter test pages, the log, the option panel of the card type and the status bar.
+// It owns the workspace; hardware commands run on the command runner's worker thread.
+class TForm1 final : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TForm1(WindowOptions options = {}, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  app::Workspace& Workspace() { return ws_; }
+  CommandRunner& Runner() { return *runner_; }
+  // The message boxes of the window and of the operations; tests put their own answers in.
+  Dialogs& MessageDialogs() { return dialogs_; }
+  void SetFileDialog(FileDialogFunction dialog) { fileDialog_ = std::move(dialog); }
+  // The language pack folder in use (empty: none found).
+  const QString& LanguageDir() const { return langDir_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildToolBar();
+  void BuildPanel1();
+  void BuildPages();
+  void BuildLogAndPanels();
+  void BuildStatusBar();
+  QAction* AddItem(QMenu* menu, const char* name, const char* caption);
+  void ConnectRunner();
+  void FillDefaultDialogs();
+
+  // FormCreate: settings, card type, language packs.
+  void FormCreate();
+  void typChange(const QString& text);
+  // The card type switch with the set-up of the three grids.
+  void CardTypeSwitch();
+  void ApplyEnabled();
+  void SetBusy(bool busy);
+  void RefreshGrids();
+  void SyncOptionPanels();
+  void ShowSystemLine();
+  void AppendLog(const QString& text, bool error);
+
+  void LoadImage(app::ImageId id);
+  void SaveImage(app::ImageId id);
+  void SetGroupCaption(app::ImageId id, const std::string& file);
+  void RunCommandItem(app::Command command);
+  void OpenFuseForm(int which);
+
+  void ScanLanguagePacks();
+  void ApplyLanguage(const QString& displayName);
+  void ApplyTexts();
+  QString Text(int key) const;
+
+  app::Workspace ws_;
+  Dialogs dialogs_;
+  std::unique_ptr<CommandRunner> runner_;
+  FileDialogFunction fileDialog_;
+  QString loadFolder_;  // the folder of the last load, empty before the first
+  QString langDir_;
+  std::vector<app::LanguagePackEntry> packs_;
+  bool busy_ = false;
+
+  std::array<QToolButton*, 7> toolButtons_{};  // ToolButton1, 2, 4, 5, 6, 7, 10
+  std::array<QMenu*, 5> menus_{};              // PopupMenu1 .. PopupMenu5
+  std::map<QAction*, bool> allowed_;           // what the card type allows
+  std::map<QAction*, app::Command> commands_;
+  std::vector<QAction*> loadItems_;
+
+  QComboBox* typ_ = nullptr;
+  QProgressBar* procent_ = nullptr;
+  QLabel* adr_ = nullptr;
+  QTabWidget* pages_ = nullptr;
+  std::array<QGroupBox*, 3> groups_{};
+  ImageGrid* flash_ = nullptr;
+  ImageGrid* eepromInt_ = nullptr;
+  ImageGrid* eepromExt_ = nullptr;
+  SetupTab* setup_ = nullptr;
+  QTextEdit* log_ = nullptr;
+  FunPanelWidget* gfun_ = nullptr;
+  OptionPanelWidget* gpic_ = nullptr;
+  OptionPanelWidget* gpic2_ = nullptr;
+  std::array<FuseForm*, 3> fuseForms_{};
+  QStatusBar* pasek_ = nullptr;
+  std::array<QLabel*, 3> statusPanels_{};
+};
+
+// The tab indices of PageControl1.
+inline constexpr int kFlashPage = 0, kEepromExtPage = 1, kSetupPage = 2, kInfoPage = 3,
+                     kTestKoVadPage = 4, kTestKoVad2Page = 5;
+
+// The window caption.
+inline constexpr char kWindowCaption[] = "VEXILO2001 by ZELTIX 18.04.2003 - VIP";
+
+// The Qt form of a dialog filter "HEX files (*.hex)|*.hex|All files (*.*)|*.*".
+QStringList QtFilters(const char* filter);
+
+}  // namespace vexilo::gui

@@ -1,0 +1,72 @@
+#pragma once
+#include <QWidget>
+#include <array>
+
+#include "app/settings.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+
+namespace vexilo::gui {
+
+// The "Setup" tab: ports, write delays, clock speeds, AutoMode, the language box and the two
+// timing presets, plus how the ports are reached (simulator, x86 port I/O or a serial device).
+// The controls are the settings: each change goes into the settings at once, and Sync() shows
+// the settings again.
+class SetupTab final : public QWidget {
+  Q_OBJECT
+ public:
+  SetupTab(app::Settings& settings, QWidget* parent = nullptr);
+
+  void Sync();
+  QComboBox* Lang() { return lang_; }
+
+ signals:
+  // The port backend, its device or the COM ports changed: the status bar shows the new one.
+  void PortChanged();
+  void LanguageChosen(const QString& displayName);
+
+ private:
+  QWidget* BuildPorts();
+  QWidget* BuildDelays();
+  QWidget* BuildClocks();
+  void PresetClicked(app::TimingPreset preset);
+  void ShowDevice();
+
+  app::Settings& settings_;
+  std::array<QRadioButton*, 4> avrPicCom_{};
+  std::array<QRadioButton*, 4> phoenixCom_{};
+  QLineEdit* delayExt_ = nullptr;
+  QLineEdit* atrDelay_ = nullptr;
+  QLineEdit* picDelay_ = nullptr;
+  QLineEdit* avrDelay_ = nullptr;
+  QSlider* picClk_ = nullptr;
+  QSlider* avrClk_ = nullptr;
+  QLabel* picClkLabel_ = nullptr;
+  QLabel* avrClkLabel_ = nullptr;
+  QCheckBox* autoMode_ = nullptr;
+  QCheckBox* verEeprom_ = nullptr;
+  QComboBox* lang_ = nullptr;
+  QComboBox* backend_ = nullptr;
+  QComboBox* deviceCom_ = nullptr;
+  QLineEdit* devicePath_ = nullptr;
+};
+
+// The port backends as the Setup tab offers them: settings name and caption.
+struct BackendChoice {
+  const char* name;
+  const char* caption;
+};
+inline constexpr std::array<BackendChoice, 3> kBackendChoices{{
+    {"sim", "Simulator"},
+    {"io", "x86 port I/O"},
+    {"tty", "Serial device"},
+}};
+
+}  // namespace vexilo::gui
