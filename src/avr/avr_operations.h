@@ -5,6 +5,7 @@
 #include "avr/avr_chip.h"
 #include "avr/fuse_dialog.h"
 #include "image/memory_image.h"
+#include "port/operation_log.h"
 #include "port/operator.h"
 #include "port/port_session.h"
 
@@ -12,11 +13,7 @@ namespace vexilo::avr {
 
 // What every AVR operation works with: the open port session, the person at the window, and
 // the error flag the composite sequences test between their steps.
-struct AvrContext {
-  port::PortSession& session;
-  port::Operator& op;
-  uint8_t& errorFlag;
-};
+using AvrContext = port::OperationContext;
 
 // One full-duplex byte on SCK/MOSI/MISO, most significant bit first.
 uint8_t SpiByte(port::PortSession& session, uint8_t value);

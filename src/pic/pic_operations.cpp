@@ -1,0 +1,280 @@
+#include "pic/pic_operations.h"
+
+#include <vector>
+
+#include "image/hex_to_int.h"
+
+namespace vexilo::pic {
+namespace {
+
+constexpr unsigned kStartPauseMs = 50;
+constexpr unsigned kF876PauseMs = 200;
+constexpr uint16_t kErasedWord = 0x3FFF;
+
+// What one memory of a chip is to the transfers.
+struct Memory {
+  const char* name;  // as the log lines call it
+  image::ImageKind kind;
+  uint32_t cells;
+  uint8_t loadCommand;
+  uint8_t readCommand;
+  uint16_t readMask;     // program words are 14 bits, EEPROM bytes the frame's low 8 bits
+  uint16_t compareMask;  // what of a cell the write check compares
+};
+
+Memory FlashOf(PicChip chip) {
+  return {"FLASH", image::ImageKind::PicFlash, PicRow(chip).flashWords, cmd::kLoadProgram,
+          cmd::kReadProgram, 0x3FFF, 0xFFFF};
+}
+
+Memory EepromOf(PicChip chip) {
+  return {"EEPROM INT", image::ImageKind::Eeprom, PicRow(chip).eepromBytes, cmd::kLoadData,
+          cmd::kReadData, 0x00FF, 0x00FF};
+}
+
+std::string Name(const char* verb, const Memory& memory) {
+  return std::string("PIC ") + verb + " " + memory.name;
+}
+
+uint8_t WriteDelayMs(const std::string& text) {
+  return static_cast<uint8_t>(image::DecimalToInt(text));
+}
+
+// A cell the image does not have (a smaller image than the chip) counts as erased.
+uint16_t CellOr(const image::MemoryImage& image, uint32_t index, uint16_t blank) {
+  return index < image.Cells() ? image.Cell(index) : blank;
+}
+
+uint16_t ReadCell(port::PortSession& s, const Memory& memory) {
+  PicCommand(s, memory.readCommand);
+  return static_cast<uint16_t>(PicReadData(s) & memory.readMask);
+}
+
+void ReadMemory(PicContext& ctx, const Memory& memory, image::MemoryImage& image,
+                bool endsWithOk) {
+  port::OperationLog log(ctx, Name("READ", memory));
+  log.Line("START");
+  if (!log.PortUsable()) return log.Line("STOP");
+  port::PortSession& s = ctx.session;
+  s.Time().SleepMs(kStartPauseMs);
+  s.SetMCLR(1);
+  ctx.op.SetProgress(0, memory.cells);
+  std::vector<uint16_t> cells(memory.cells);
+  bool complete = true;
+  for (uint32_t address = 0; address < memory.cells; ++address) {
+    if (log.StopRequested()) {
+      complete = false;
+      break;
+    }
+    cells[address] = ReadCell(s, memory);
+    PicCommand(s, cmd::kIncrementAddress);
+    log.ShowAddress(address);
+    ctx.op.SetProgress(address + 1, memory.cells);
+  }
+  s.SetMCLR(0);
+  if (complete) {
+    image::MemoryImage read(memory.kind, memory.cells);
+    for (uint32_t i = 0; i < memory.cells; ++i) read.SetCell(i, cells[i]);
+    image = std::move(read);
+  }
+  log.Line(complete && endsWithOk ? "OK" : "STOP");
+}
+
+void VerifyMemory(PicContext& ctx, const Memory& memory, const image::MemoryImage& image,
+                  unsigned pauseMs, uint16_t blank) {
+  port::OperationLog log(ctx, Name("VERYFI", memory));
+  log.Line("START");
+  if (!log.PortUsable()) return log.Line("STOP");
+  port::PortSession& s = ctx.session;
+  s.Time().SleepMs(pauseMs);
+  s.SetMCLR(1);
+  ctx.op.SetProgress(0, memory.cells);
+  ctx.errorFlag = 0;
+  for (uint32_t address = 0; address < memory.cells; ++address) {
+    if (log.StopRequested()) break;
+    if (ReadCell(s, memory) != CellOr(image, address, blank)) {
+      log.DifferenceAt(address, true);
+      break;
+    }
+    log.ShowAddress(address);
+    ctx.op.SetProgress(address + 1, memory.cells);
+    PicCommand(s, cmd::kIncrementAddress);
+  }
+  s.SetMCLR(0);
+  if (ctx.errorFlag == 0) log.Line("OK");
+  log.Line("STOP");
+}
+
+// How a write reports its progress and where it ends.
+struct WritePlan {
+  uint32_t length;            // cells written from address 0
+  bool progressPerRow;        // FLASH: after every row of 8 words; EEPROM: every byte
+  bool incrementAfterLast;    // the PIC16F876 FLASH write sends no increment after its last word
+};
+
+// Load, program, wait, read back and compare each cell; the first difference ends the write.
+void WriteCells(PicContext& ctx, port::OperationLog& log, const Memory& memory,
+                const image::MemoryImage& image, const WritePlan& plan, uint8_t delayMs) {
+  port::PortSession& s = ctx.session;
+  ctx.errorFlag = 0;
+  uint32_t written = 0;
+  for (uint32_t address = 0; address < plan.length; ++address) {
+    if (log.StopRequested()) break;
+    if (!plan.progressPerRow) {
+      log.ShowAddress(address);
+      ctx.op.SetProgress(address + 1, plan.length);
+    }
+    const uint16_t value = CellOr(image, address, kErasedWord);
+    PicCommand(s, memory.loadCommand);
+    PicWriteData(s, value);
+    PicCommand(s, cmd::kBeginProgramming);
+    s.Time().SleepMs(delayMs);
+    if ((ReadCell(s, memory) & memory.compareMask) != (value & memory.compareMask)) {
+      log.DifferenceAt(address, true);
+      break;
+    }
+    written = address + 1;
+    if (plan.incrementAfterLast || written < plan.length) {
+      PicCommand(s, cmd::kIncrementAddress);
+    }
+    if (plan.progressPerRow && (written % 8 == 0 || written == plan.length)) {
+      log.ShowAddress(address);
+      ctx.op.SetProgress(written, plan.length);
+    }
+  }
+  if (plan.progressPerRow && written % 8 != 0 && written != plan.length && written > 0) {
+    log.ShowAddress(written - 1);
+    ctx.op.SetProgress(written, plan.length);
+  }
+}
+
+// The PIC16F876 FLASH write stops after the last word that is not erased.
+uint32_t UsedLength(const image::MemoryImage& flash, uint32_t words) {
+  uint32_t length = words;
+  while (length > 0 && CellOr(flash, length - 1, kErasedWord) == kErasedWord) --length;
+  return length;
+}
+
+// The word that reaches the chip with Load Configuration and walks to 0x2007.
+void LoadConfigWord(port::PortSession& s, uint16_t word) {
+  PicCommand(s, cmd::kLoadConfiguration);
+  PicWriteData(s, word);
+  for (int i = 0; i < kConfigWordIncrements; ++i) PicCommand(s, cmd::kIncrementAddress);
+}
+
+}  // namespace
+
+void ReadFlash(PicContext& ctx, PicChip chip, image::MemoryImage& flash) {
+  ReadMemory(ctx, FlashOf(chip), flash, false);
+}
+
+void ReadEepromInt(PicContext& ctx, PicChip chip, image::MemoryImage& eeprom) {
+  // The PIC16F876 read ends with its OK line and writes no STOP line.
+  ReadMemory(ctx, EepromOf(chip), eeprom, chip == PicChip::PIC16F876);
+}
+
+void VerifyFlash(PicContext& ctx, PicChip chip, const image::MemoryImage& flash) {
+  VerifyMemory(ctx, FlashOf(chip), flash, 0, kErasedWord);
+}
+
+void VerifyEepromInt(PicContext& ctx, PicChip chip, const image::MemoryImage& eeprom) {
+  VerifyMemory(ctx, EepromOf(chip), eeprom, kStartPauseMs, 0xFF);
+}
+
+void WriteFlash(PicContext& ctx, PicChip chip, const image::MemoryImage& flash,
+                const std::string& picDelay) {
+  const Memory memory = FlashOf(chip);
+  port::OperationLog log(ctx, Name("WRITE", memory));
+  port::PortSession& s = ctx.session;
+  WritePlan plan{memory.cells, true, true};
+  if (chip == PicChip::PIC16F876) {
+    s.Time().SleepMs(kF876PauseMs);
+    plan = {UsedLength(flash, memory.cells), true, false};
+  }
+  const uint8_t delayMs = WriteDelayMs(picDelay);
+  log.Line("START");
+  if (plan.length == 0) {
+    // Nothing to program: no programming mode; the error flag is left as it was.
+    if (ctx.errorFlag == 0) log.Line("OK");
+    return log.Line("STOP");
+  }
+  if (!log.PortUsable()) return log.Line("STOP");
+  if (chip == PicChip::PIC16F876) log.Length(plan.length, "LEN ");
+  s.SetMCLR(1);
+  ctx.op.SetProgress(0, plan.length);
+  WriteCells(ctx, log, memory, flash, plan, delayMs);
+  s.SetMCLR(0);
+  if (ctx.errorFlag == 0) log.Line("OK");
+  log.Line("STOP");
+}
+
+void WriteEepromInt(PicContext& ctx, PicChip chip, const image::MemoryImage& eeprom,
+                    const std::string& picDelay) {
+  const Memory memory = EepromOf(chip);
+  port::OperationLog log(ctx, Name("WRITE", memory));
+  port::PortSession& s = ctx.session;
+  const uint8_t delayMs = WriteDelayMs(picDelay);
+  log.Line("START");
+  if (!log.PortUsable()) return log.Line("STOP");
+  if (chip == PicChip::PIC16F84) {
+    s.Time().SleepMs(kStartPauseMs);
+    ctx.op.SetProgress(0, memory.cells);
+    s.Time().SleepMs(kStartPauseMs);
+    s.SetMCLR(1);
+  } else {
+    ctx.op.SetProgress(0, memory.cells);
+    s.SetMCLR(1);
+    s.Time().SleepMs(kF876PauseMs);
+  }
+  WriteCells(ctx, log, memory, eeprom, {memory.cells, false, true}, delayMs);
+  s.SetMCLR(0);
+  if (ctx.errorFlag == 0) log.Line("OK");
+  log.Line("STOP");
+}
+
+void WriteConfigWord(PicContext& ctx, PicChip chip, uint16_t word, const std::string& picDelay) {
+  port::OperationLog log(ctx, "PIC WRITE CONFIG BIT");
+  port::PortSession& s = ctx.session;
+  const uint8_t delayMs = WriteDelayMs(picDelay);
+  log.Line("START");
+  if (!log.PortUsable()) return log.Line("STOP");
+  s.Time().SleepMs(kStartPauseMs);
+  ctx.op.Log(PicRow(chip).configLabel + image::ToHex(word, 4));
+  s.SetMCLR(1);
+  for (int i = 0; i < 2; ++i) {
+    LoadConfigWord(s, word);
+    PicCommand(s, cmd::kBeginProgramming);
+    s.Time().SleepMs(delayMs);
+  }
+  s.SetMCLR(0);
+  log.Line("STOP");
+}
+
+std::optional<uint16_t> ReadConfigWord(PicContext& ctx, PicChip chip, uint16_t loadWord) {
+  port::OperationLog log(ctx, "PIC READ CONFIG BIT");
+  port::PortSession& s = ctx.session;
+  log.Line("START");
+  if (!log.PortUsable()) {
+    log.Line("STOP");
+    return std::nullopt;
+  }
+  s.Time().SleepMs(kStartPauseMs);
+  s.SetMCLR(1);
+  LoadConfigWord(s, loadWord);
+  PicCommand(s, cmd::kReadProgram);
+  const uint16_t value = PicReadData(s);
+  s.SetMCLR(0);
+  ctx.op.Log(PicRow(chip).configLabel + image::ToHex(value, 4));
+  log.Line("STOP");
+  return value;
+}
+
+void Erase(PicContext& ctx, PicChip chip) {
+  if (chip == PicChip::PIC16F84) {
+    PicEraseF84(ctx);
+  } else {
+    PicEraseF876(ctx);
+  }
+}
+
+}  // namespace vexilo::pic

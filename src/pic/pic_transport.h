@@ -1,0 +1,42 @@
+#pragma once
+#include <cstdint>
+
+#include "port/operation_log.h"
+#include "port/port_session.h"
+
+namespace vexilo::pic {
+
+using PicContext = port::OperationContext;
+
+// The 6-bit commands of the PIC16F84 and PIC16F87x serial programming specifications that
+// this program sends.
+namespace cmd {
+constexpr uint8_t kLoadConfiguration = 0;
+constexpr uint8_t kEraseSetup1 = 1;  // first of the code protection clear / bulk erase pair
+constexpr uint8_t kLoadProgram = 2;
+constexpr uint8_t kLoadData = 3;
+constexpr uint8_t kReadProgram = 4;
+constexpr uint8_t kReadData = 5;
+constexpr uint8_t kIncrementAddress = 6;
+constexpr uint8_t kEraseSetup2 = 7;
+constexpr uint8_t kBeginProgramming = 8;
+constexpr uint8_t kBulkEraseProgram = 9;
+constexpr uint8_t kBulkEraseData = 11;
+}  // namespace cmd
+
+// One clock on RB6 (RTS) with the data bit on RB7 (DTR); the chip takes the bit on the falling
+// edge. Every line change is written twice, each half followed by a clock delay.
+void PicSendBit(port::PortSession& session, uint8_t bit);
+// The six low bits of `code`, least significant first.
+void PicCommand(port::PortSession& session, uint8_t code);
+// A 16-clock data frame: start bit 0, the 14 low bits of `word`, stop bit 0.
+void PicWriteData(port::PortSession& session, uint16_t word);
+// A 16-clock frame read from the chip with RB7 released (DTR high); bits 14 and 15 are 0.
+uint16_t PicReadData(port::PortSession& session);
+
+// Bulk erase with code protection clear, five passes each, for the PIC16F84 and the
+// PIC16F876. No read-back: the verify or write that follows shows whether it worked.
+void PicEraseF84(PicContext& ctx);
+void PicEraseF876(PicContext& ctx);
+
+}  // namespace vexilo::pic
