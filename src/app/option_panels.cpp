@@ -103,6 +103,13 @@ void SetPanelFromPicConfig(const CardType& card, OptionPanels& p, PicConfigBytes
   }
 }
 
+uint16_t PicChipConfigWord(const CardType& card, const OptionPanels& panels) {
+  const PicConfigBytes bytes = PicConfigFromPanel(card, panels);
+  if (card.panel != OptionPanel::Pic) return static_cast<uint16_t>(bytes.high << 8 | bytes.low);
+  const bool unprotected = (bytes.low & 0x10) != 0;
+  return static_cast<uint16_t>(0x3F00 | (bytes.low & 0x0F) | (unprotected ? 0xF0 : 0x00));
+}
+
 std::vector<std::pair<std::string, std::string>> OptionValues(const CardType& card,
                                                               const OptionPanels& panels) {
   OptionPanels p = panels;  // the control lists point into the copy

@@ -53,6 +53,10 @@ struct PicConfigBytes {
 PicConfigBytes PicConfigFromPanel(const CardType& card, const OptionPanels& panels);
 void SetPanelFromPicConfig(const CardType& card, OptionPanels& panels, PicConfigBytes config);
 
+// The configuration word as the card's chip takes it. The same bits as the file's word, but
+// on the PIC16F84 "CP" sets or clears all four code protection bits 7-4.
+uint16_t PicChipConfigWord(const CardType& card, const OptionPanels& panels);
+
 // The option controls of the card's panel as component name and value ("ComboBox1", "RC";
 // "CheckBox3", "1"; "c64", "1"), in the order they stand on the panel.
 std::vector<std::pair<std::string, std::string>> OptionValues(const CardType& card,

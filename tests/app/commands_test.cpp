@@ -116,6 +116,8 @@ sim::CardType SimCardOf(const std::string& name) {
   if (name == "fun") return sim::CardType::FunCard;
   if (name == "neoo") return sim::CardType::NeooCard;
   if (name == "atmega") return sim::CardType::AtmegaCard;
+  if (name == "wafer") return sim::CardType::WaferCard;
+  if (name == "pic2") return sim::CardType::PicCard2;
   return sim::CardType::BlackCard;
 }
 
@@ -319,6 +321,72 @@ TEST(AvrCommands, AStopLeftFromAnEarlierCommandDoesNotCarryOver) {
   bench.op.stop = true;
   EXPECT_FALSE(bench.Run(Command::ReadFlash).failed);
   EXPECT_FALSE(bench.op.Has("ATMEL READ FLASH : STOPPED"));
+}
+
+TEST(PicCommands, EveryPicCardProgramsVerifiesAndReadsBack) {
+  for (const char* card : {"wafer", "pic2"}) {
+    SCOPED_TRACE(card);
+    Bench bench(card);
+    for (uint32_t w = 0; w < bench.ws.flash.Cells(); w += 5) bench.ws.flash.SetCell(w, w & 0x3FFF);
+    for (uint32_t b = 0; b < bench.ws.eepromInt.Cells(); ++b) bench.ws.eepromInt.SetCell(b, b);
+    bench.ws.options.pic.comboBox1 = bench.ws.options.pic2.comboBox2 = "XT";
+    // On the PIC16F876 the CPD bit is set by its box: unchecked protects the data EEPROM.
+    bench.ws.options.pic2.checkBox10 = true;
+    const image::MemoryImage flash = bench.ws.flash;
+    const image::MemoryImage eeprom = bench.ws.eepromInt;
+    EXPECT_FALSE(bench.Run(Command::ProgramFlashEepromInt).failed)
+        << ::testing::PrintToString(bench.op.errors);
+    EXPECT_EQ(bench.op.lines.back(), "PIC WRITE : OK");
+    EXPECT_FALSE(bench.Run(Command::VerifyFlashEepromInt).failed);
+
+    bench.ws.SetCardTypeText(bench.ws.CardTypeText());
+    bench.ws.options = {};
+    EXPECT_FALSE(bench.Run(Command::ReadFlashEepromInt).failed);
+    EXPECT_EQ(bench.ws.flash, flash);
+    EXPECT_EQ(bench.ws.eepromInt, eeprom);
+    EXPECT_EQ(std::string(card) == "wafer" ? bench.ws.options.pic.comboBox1
+                                           : bench.ws.options.pic2.comboBox2,
+              "XT")
+        << "the complete read brings the configuration word back into the panel";
+  }
+}
+
+TEST(PicCommands, TheCompleteReadTakesTheConfigurationInASecondSessionWithoutABurst) {
+  Bench bench("wafer");
+  EXPECT_FALSE(bench.Run(Command::ReadFlashEepromInt).failed);
+  EXPECT_EQ(bench.backend->comm.bytes, 5 * (2 + 50)) << "one PIC mode burst";
+  EXPECT_EQ(bench.op.sessionsOpened, 2);
+  EXPECT_EQ(bench.op.lines.back(), "PIC READ CONFIG BIT : STOP");
+
+  Bench erase("pic2");
+  EXPECT_FALSE(erase.Run(Command::Erase).failed);
+  EXPECT_FALSE(erase.Run(Command::ReadConfig).failed);
+  EXPECT_EQ(erase.backend->comm.bytes, 0) << "erase and the configuration read send no burst";
+  EXPECT_EQ(erase.op.lines.front(), "PIC ERASE FLASH : START");
+}
+
+TEST(PicCommands, ProgrammingStopsAtTheFirstFailingStep) {
+  sim::SimFaults faults;
+  faults.chip.stuck = sim::ChipFaults::StuckBit{0, 0, false};
+  Bench bench("wafer", faults);
+  bench.ws.flash.SetCell(0, 0x3FFF);
+  CommandResult result = bench.Run(Command::ProgramFlashEepromInt);
+  EXPECT_TRUE(result.failed);
+  EXPECT_TRUE(bench.op.Has("PIC WRITE EEPROM INT : OK"));
+  EXPECT_TRUE(bench.op.Has("PIC WRITE FLASH : ERROR ADR[0000]"));
+  EXPECT_FALSE(bench.op.HasPrefix("PIC WRITE CONFIG BIT"));
+  EXPECT_EQ(bench.op.errors.back(), "PIC WRITE : ERROR");
+  EXPECT_FALSE(bench.rig->Session().IsOpen());
+}
+
+TEST(PicCommands, ABadDelayStillTakesTheProgrammingVoltageOff) {
+  Bench bench("pic2");
+  bench.ws.settings.picDelay = "ten";
+  bench.ws.flash.SetCell(0, 0x1234);
+  CommandResult result = bench.Run(Command::ProgramFlash);
+  EXPECT_TRUE(result.failed);
+  ASSERT_EQ(bench.op.messages.size(), 1u);
+  EXPECT_FALSE(bench.rig->Session().IsOpen());
 }
 
 TEST(AvrCommands, CommandLineNames) {

@@ -134,6 +134,25 @@ TEST_F(CliSession, WithoutAutoModeThePersonIsAskedToSwitch) {
   EXPECT_NE(r.out.find("ATMEL READ EEPROM INT : STOP"), std::string::npos);
 }
 
+TEST_F(CliSession, APicCardTakesItsConfigurationWordFromTheOptions) {
+  std::string hex = dir.Write("w.hex", ":020000000528D1\r\n:00000001FF\r\n");
+  Result r = Run({"--card", "wafer", "load", "flash", hex, "set", "ComboBox1=XT", "CheckBox4=1",
+                  "program", "flash", "set-bits", "set", "ComboBox1=LP", "read", "config",
+                  "show", "options"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "PIC WRITE FLASH : START\n"
+            "PIC WRITE FLASH : OK\n"
+            "PIC WRITE FLASH : STOP\n"
+            "PIC WRITE CONFIG BIT : START\n"
+            "ConfigWord : 3FF5\n"
+            "PIC WRITE CONFIG BIT : STOP\n"
+            "PIC READ CONFIG BIT : START\n"
+            "ConfigWord : 3FF5\n"
+            "PIC READ CONFIG BIT : STOP\n"
+            "ComboBox1=XT\nCheckBox3=1\nCheckBox4=1\nCheckBox5=0\n");
+}
+
 TEST_F(CliSession, AdapterTestActions) {
   Result r = Run({"--card", "fun", "port", "open", "line", "tx", "on", "cts", "port", "close"});
   EXPECT_EQ(r.status, 0) << r.err;

@@ -112,16 +112,25 @@ TEST_F(WindowCommands, ADoubleClickOnTheOptionPanelStopsTheRunningRead) {
       << LogTexts().join("\n").toStdString();
 }
 
-TEST_F(WindowCommands, PicCardItemsStayAndSayTheyRunNothingYet) {
-  StartOnSimulator("wafer");
-  for (const char* name : {"OdczytajFLASH1", "ProgramujFLASH1", "W1", "ProgramujEEPROMext1"}) {
-    ASSERT_NE(Item(name), nullptr);
-    EXPECT_TRUE(Item(name)->isEnabled()) << name;
-  }
-  Item("OdczytajFLASH1")->trigger();
+TEST_F(WindowCommands, APicReadSetsTheOptionPanelAndExternalItemsSayTheyRunNothingYet) {
+  TForm1& window = StartOnSimulator("wafer");
+  window.Workspace().options.pic.comboBox1 = "HS";
+  Item("ProgramujFlashEepromint1")->trigger();
+  WaitForCommand();
+  EXPECT_TRUE(LogTexts().contains("PIC WRITE : OK")) << LogTexts().join("\n").toStdString();
+
+  // The chip's configuration word comes back into the panel.
+  window.Workspace().options.pic.comboBox1 = "LP";
+  Item("Odczytajustawienia1")->trigger();
+  WaitForCommand();
+  EXPECT_EQ(window.Workspace().options.pic.comboBox1, "HS");
+  EXPECT_EQ(Find<QComboBox>("ComboBox1")->currentText(), "HS");
+
+  ASSERT_TRUE(Item("ProgramujEEPROMext1")->isEnabled());
+  Item("ProgramujEEPROMext1")->trigger();
   WaitForCommand();
   ASSERT_EQ(messages.size(), 1);
-  EXPECT_TRUE(messages[0].startsWith("Odczytaj FLASH: not available for the Wafer Card"))
+  EXPECT_TRUE(messages[0].startsWith("Programuj EEPROM ext: not available for the Wafer Card"))
       << messages[0].toStdString();
 }
 

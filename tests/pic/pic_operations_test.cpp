@@ -138,7 +138,7 @@ TEST(PicMemoryOperations, DifferencesStopAtTheirAddress) {
                                    "PIC VERYFI FLASH : ERROR ADR[0012]",
                                    "PIC VERYFI FLASH : STOP"}));
 
-  // A word above 0x3FFF can never be read back.
+  // An EEPROM byte that differs.
   rig.op.Clear();
   image::MemoryImage eeprom = Eeprom(PicChip::PIC16F84);
   eeprom.SetCell(3, 0x42);

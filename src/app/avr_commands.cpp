@@ -1,0 +1,166 @@
+// The command sequences of the four AVR card types.
+#include <array>
+
+#include "app/command_frames.h"
+#include "avr/avr_operations.h"
+
+namespace vexilo::app {
+namespace {
+
+using avr::AvrChip;
+using avr::AvrContext;
+using avr::EraseVariant;
+
+// Which routine variant each AVR card type runs for each operation.
+struct AvrCardRow {
+  Chip card;
+  AvrChip read;         // READ FLASH, READ EEPROM INT
+  AvrChip verifyFlash;  // VERYFI FLASH
+  AvrChip eeprom;       // VERYFI EEPROM INT, WRITE EEPROM INT
+  AvrChip writeFlash;   // WRITE FLASH
+  AvrChip config;       // WRITE / READ CONFIG BIT
+  EraseVariant erase;
+  bool readsConfig;  // "Odczytaj ustawienia karty" is enabled
+};
+
+// The ATmega8515 is read with the AT90S8515 routines and its EEPROM written and verified with
+// the ATmega163 ones (same sizes, same page-less EEPROM access).
+constexpr std::array<AvrCardRow, 4> kAvrCards{{
+    {Chip::AT90S8515, AvrChip::AT90S8515, AvrChip::AT90S8515, AvrChip::AT90S8515,
+     AvrChip::AT90S8515, AvrChip::AT90S8515, EraseVariant::Pause10Ms, false},
+    {Chip::ATmega8515, AvrChip::AT90S8515, AvrChip::ATmega8515, AvrChip::ATmega163,
+     AvrChip::ATmega8515, AvrChip::ATmega8515, EraseVariant::Pause20Ms, true},
+    {Chip::ATmega163, AvrChip::ATmega163, AvrChip::ATmega163, AvrChip::ATmega163,
+     AvrChip::ATmega163, AvrChip::ATmega163, EraseVariant::Pause20Ms, true},
+    {Chip::ATmega128, AvrChip::ATmega128, AvrChip::ATmega128, AvrChip::ATmega128,
+     AvrChip::ATmega128, AvrChip::ATmega128, EraseVariant::Pause20Ms, true},
+}};
+
+const AvrCardRow* AvrRowFor(const CardType& card) {
+  for (const AvrCardRow& row : kAvrCards) {
+    if (row.card == card.chip) return &row;
+  }
+  return nullptr;
+}
+
+// The AVR frame: mode burst, session, programming mode, the operations, and everything undone
+// again in reverse order, also when an operation throws. `leaveProgrammingMode` false: the
+// session is closed with the chip still in programming mode, as the config-bit commands do.
+void RunAvrFrame(Workspace& ws, Rig& rig, port::Operator& op, const FrameOps& ops,
+                 bool leaveProgrammingMode = true) {
+  bool inProgrammingMode = false;
+  RunFrame(
+      ws, rig, op, AdapterMode::Avr, true, "ATMEL SPI",
+      [&](AvrContext& ctx) {
+        if (!avr::AtmelSpiOn(ctx)) return;
+        inProgrammingMode = true;
+        ops(ctx);
+      },
+      [&](AvrContext& ctx, bool threw) {
+        if (inProgrammingMode && (leaveProgrammingMode || threw)) avr::AtmelSpiOff(ctx);
+      });
+}
+
+void WriteConfigBits(Workspace& ws, AvrContext& ctx, const AvrCardRow& row) {
+  if (row.config == AvrChip::AT90S8515) {
+    avr::WriteLockBits(ctx, ws.options.fun.checkBox1, ws.options.fun.checkBox2);
+  } else {
+    avr::WriteConfig(ctx, *ws.FuseDialogOfCard());
+  }
+}
+
+// Erase, programming mode again, EEPROM, FLASH, configuration; each step only while no
+// earlier one failed; then the result line.
+void ProgramWithoutLoader(Workspace& ws, Rig& rig, port::Operator& op, const AvrCardRow& row) {
+  ws.ErrorFlag = 0;
+  RunAvrFrame(
+      ws, rig, op,
+      [&](AvrContext& ctx) {
+        if (!ws.ErrorFlag) avr::ChipErase(ctx, row.erase);
+        if (!ws.ErrorFlag && !avr::AtmelSpiOn(ctx)) ws.ErrorFlag = 1;
+        if (!ws.ErrorFlag) avr::WriteEepromInt(ctx, row.eeprom, ws.eepromInt, ws.settings.avrDelay);
+        if (!ws.ErrorFlag) avr::WriteFlash(ctx, row.writeFlash, ws.flash, ws.settings.avrDelay);
+        if (!ws.ErrorFlag) WriteConfigBits(ws, ctx, row);
+        avr::AtmelSpiOff(ctx);
+        if (ws.ErrorFlag) {
+          ctx.op.LogError("ATMEL WRITE : ERROR");
+        } else {
+          ctx.op.Log("ATMEL WRITE : OK");
+        }
+      },
+      false);
+}
+
+// Runs the AVR row of `command`; false when the card type has no such command.
+bool RunAvrRow(Command command, Workspace& ws, Rig& rig, port::Operator& op,
+               const AvrCardRow& row) {
+  const std::string& delay = ws.settings.avrDelay;
+  switch (command) {
+    case Command::ReadFlash:
+      RunAvrFrame(ws, rig, op, [&](AvrContext& c) { avr::ReadFlash(c, row.read, ws.flash); });
+      return true;
+    case Command::ReadEepromInt:
+      RunAvrFrame(ws, rig, op,
+                  [&](AvrContext& c) { avr::ReadEepromInt(c, row.read, ws.eepromInt); });
+      return true;
+    case Command::ReadFlashEepromInt:
+      RunAvrFrame(ws, rig, op, [&](AvrContext& c) {
+        avr::ReadEepromInt(c, row.read, ws.eepromInt);
+        avr::ReadFlash(c, row.read, ws.flash);
+      });
+      return true;
+    case Command::ReadConfig:
+      if (!row.readsConfig) return false;
+      RunAvrFrame(
+          ws, rig, op, [&](AvrContext& c) { avr::ReadConfig(c, *ws.FuseDialogOfCard()); }, false);
+      return true;
+    case Command::ProgramFlash:
+      RunAvrFrame(ws, rig, op,
+                  [&](AvrContext& c) { avr::WriteFlash(c, row.writeFlash, ws.flash, delay); });
+      return true;
+    case Command::ProgramEepromInt:
+      RunAvrFrame(ws, rig, op,
+                  [&](AvrContext& c) { avr::WriteEepromInt(c, row.eeprom, ws.eepromInt, delay); });
+      return true;
+    case Command::ProgramFlashEepromInt:
+      ProgramWithoutLoader(ws, rig, op, row);
+      return true;
+    case Command::VerifyFlash:
+      RunAvrFrame(ws, rig, op,
+                  [&](AvrContext& c) { avr::VerifyFlash(c, row.verifyFlash, ws.flash); });
+      return true;
+    case Command::VerifyEepromInt:
+      RunAvrFrame(ws, rig, op,
+                  [&](AvrContext& c) { avr::VerifyEepromInt(c, row.eeprom, ws.eepromInt); });
+      return true;
+    case Command::VerifyFlashEepromInt:
+      RunAvrFrame(ws, rig, op, [&](AvrContext& c) {
+        avr::VerifyEepromInt(c, row.eeprom, ws.eepromInt);
+        avr::VerifyFlash(c, row.verifyFlash, ws.flash);
+      });
+      return true;
+    case Command::Erase:
+      if (!op.AskYesNo(kEraseQuestion)) return true;
+      RunAvrFrame(ws, rig, op, [&](AvrContext& c) { avr::ChipErase(c, row.erase); });
+      return true;
+    case Command::SetBits:
+      RunAvrFrame(
+          ws, rig, op, [&](AvrContext& c) { WriteConfigBits(ws, c, row); }, false);
+      return true;
+    case Command::ReadEepromExt:
+    case Command::ProgramEepromExt:
+    case Command::ProgramFull:
+    case Command::VerifyEepromExt:
+      return false;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool RunAvrCommand(Command command, Workspace& ws, Rig& rig, port::Operator& op) {
+  const AvrCardRow* row = AvrRowFor(*ws.Card());
+  return row && RunAvrRow(command, ws, rig, op, *row);
+}
+
+}  // namespace vexilo::app
