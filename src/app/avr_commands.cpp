@@ -3,6 +3,7 @@
 
 #include "app/command_frames.h"
 #include "avr/avr_operations.h"
+#include "extee/loader_install.h"
 
 namespace vexilo::app {
 namespace {
@@ -156,7 +157,61 @@ bool RunAvrRow(Command command, Workspace& ws, Rig& rig, port::Operator& op,
   return false;
 }
 
+// The chip's own memories after the loader's work: erase, programming mode again, EEPROM,
+// FLASH, configuration; a failed programming mode here is not an error of the sequence.
+void ProgramChipAfterLoader(Workspace& ws, Rig& rig, port::Operator& op, const AvrCardRow& row) {
+  RunAvrFrame(ws, rig, op, [&](AvrContext& ctx) {
+    if (!ws.ErrorFlag) avr::ChipErase(ctx, EraseVariant::Pause10Ms);
+    if (!ws.ErrorFlag && !avr::AtmelSpiOn(ctx)) return;
+    if (!ws.ErrorFlag) avr::WriteEepromInt(ctx, row.eeprom, ws.eepromInt, ws.settings.avrDelay);
+    if (!ws.ErrorFlag) avr::WriteFlash(ctx, row.writeFlash, ws.flash, ws.settings.avrDelay);
+    if (!ws.ErrorFlag) WriteConfigBits(ws, ctx, row);
+  });
+}
+
 }  // namespace
+
+bool RunFullAvrProgramming(Workspace& ws, Rig& rig, port::Operator& op) {
+  const AvrCardRow* row = AvrRowFor(*ws.Card());
+  const std::optional<extee::LoaderFamily> family = LoaderFamilyOf(*ws.Card());
+  if (!row || !family) return false;
+  ws.ErrorFlag = 0;
+  // The loader: erase, programming mode again, the loader's words. Programming mode that
+  // cannot be entered ends the sequence.
+  bool spiOn = false;
+  RunFrame(
+      ws, rig, op, AdapterMode::Avr, true, "ATMEL SPI",
+      [&](AvrContext& ctx) {
+        if (!avr::AtmelSpiOn(ctx)) {
+          ws.ErrorFlag = 1;
+          return;
+        }
+        spiOn = true;
+        if (!ws.ErrorFlag) avr::ChipErase(ctx, EraseVariant::Pause10Ms);
+        if (!ws.ErrorFlag && !avr::AtmelSpiOn(ctx)) ws.ErrorFlag = 1;
+        if (!ws.ErrorFlag) {
+          if (auto loader = CardLoader(ws, rig, op, *family)) {
+            extee::WriteAvrLoader(ctx, row->writeFlash == AvrChip::AT90S8515 ? AvrChip::AT90S8515
+                                                                              : row->writeFlash,
+                                  *loader, ws.settings.avrDelay);
+          }
+        }
+      },
+      [&](AvrContext& ctx, bool) {
+        if (spiOn) avr::AtmelSpiOff(ctx);
+      });
+  constexpr unsigned kPhoenixSettleMs = 1000;
+  constexpr unsigned kBetweenMs = 200;
+  if (!ws.ErrorFlag) WriteExtEepromStep(ws, rig, op, kPhoenixSettleMs);
+  rig.Backend().Time().SleepMs(kBetweenMs);
+  if (!ws.ErrorFlag) ProgramChipAfterLoader(ws, rig, op, *row);
+  if (ws.ErrorFlag) {
+    op.LogError("ATMEL WRITE : ERROR");
+  } else {
+    op.Log("ATMEL WRITE : OK");
+  }
+  return true;
+}
 
 bool RunAvrCommand(Command command, Workspace& ws, Rig& rig, port::Operator& op) {
   const AvrCardRow* row = AvrRowFor(*ws.Card());

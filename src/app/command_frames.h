@@ -1,9 +1,12 @@
 #pragma once
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "app/commands.h"
 #include "app/mode_switch.h"
+#include "extee/extee_operations.h"
+#include "extee/loader_install.h"
 #include "port/operation_log.h"
 
 namespace vexilo::app {
@@ -11,6 +14,22 @@ namespace vexilo::app {
 // The rows of one programming family: false when the command has no sequence for the card.
 bool RunAvrCommand(Command command, Workspace& ws, Rig& rig, port::Operator& op);
 bool RunPicCommand(Command command, Workspace& ws, Rig& rig, port::Operator& op);
+// "Odczytaj/Programuj/Weryfikacja EEPROM ext" of every card type with an external EEPROM.
+bool RunExtEepromCommand(Command command, Workspace& ws, Rig& rig, port::Operator& op);
+// "Programuj Flash/EEp int/EEp ext": loader, external EEPROM, then the chip's own memories.
+bool RunFullAvrProgramming(Workspace& ws, Rig& rig, port::Operator& op);
+bool RunFullPicProgramming(Workspace& ws, Rig& rig, port::Operator& op);
+
+// The loader family of a card type with an external EEPROM.
+std::optional<extee::LoaderFamily> LoaderFamilyOf(const CardType& card);
+// The card loader from the `loader` folder; on the simulator, when the folder has none, the
+// simulator's test loader stands in for it. A loader that cannot be had is a red log line and
+// the error flag, and gives nothing.
+std::optional<extee::LoaderImage> CardLoader(Workspace& ws, Rig& rig, port::Operator& op,
+                                             extee::LoaderFamily family);
+// The full programming's external EEPROM step: the Phoenix mode burst, `settleMs`, and the
+// write without its question.
+void WriteExtEepromStep(Workspace& ws, Rig& rig, port::Operator& op, unsigned settleMs);
 
 using FrameOps = std::function<void(port::OperationContext&)>;
 // Leaves the chip's programming mode; `threw`: an operation ended with an exception.

@@ -66,8 +66,20 @@ CommandResult RunCommand(Command command, Workspace& ws, Rig& rig, port::Operato
   uint8_t errorBefore = ws.ErrorFlag;
   ws.ErrorFlag = 0;
   try {
-    result.ran = card->family == Family::Avr ? RunAvrCommand(command, ws, rig, watch)
-                                             : RunPicCommand(command, ws, rig, watch);
+    switch (command) {
+      case Command::ReadEepromExt:
+      case Command::ProgramEepromExt:
+      case Command::VerifyEepromExt:
+        result.ran = RunExtEepromCommand(command, ws, rig, watch);
+        break;
+      case Command::ProgramFull:
+        result.ran = card->family == Family::Avr ? RunFullAvrProgramming(ws, rig, watch)
+                                                 : RunFullPicProgramming(ws, rig, watch);
+        break;
+      default:
+        result.ran = card->family == Family::Avr ? RunAvrCommand(command, ws, rig, watch)
+                                                 : RunPicCommand(command, ws, rig, watch);
+    }
   } catch (const std::exception& e) {
     ws.ErrorFlag = 1;
     result.ran = true;

@@ -1,6 +1,7 @@
 // The command sequences of the two PIC card types.
 #include "app/command_frames.h"
 #include "app/option_panels.h"
+#include "extee/loader_install.h"
 #include "pic/pic_operations.h"
 
 namespace vexilo::app {
@@ -113,6 +114,40 @@ bool RunPicRow(Command command, Workspace& ws, Rig& rig, port::Operator& op, Pic
 }
 
 }  // namespace
+
+bool RunFullPicProgramming(Workspace& ws, Rig& rig, port::Operator& op) {
+  const Chip card = ws.Card()->chip;
+  const std::optional<extee::LoaderFamily> family = LoaderFamilyOf(*ws.Card());
+  if ((card != Chip::PIC16F84 && card != Chip::PIC16F876) || !family) return false;
+  const PicChip chip = card == Chip::PIC16F84 ? PicChip::PIC16F84 : PicChip::PIC16F876;
+  const std::string& delay = ws.settings.picDelay;
+  ws.ErrorFlag = 0;
+  RunPicFrame(ws, rig, op, [&](PicContext& ctx) {
+    if (!ws.ErrorFlag) pic::Erase(ctx, chip);
+    if (!ws.ErrorFlag) {
+      if (auto loader = CardLoader(ws, rig, op, *family)) {
+        extee::WritePicLoader(ctx, chip, *loader, delay);
+      }
+    }
+  });
+  // The PIC16F84 loader takes longer to start than the PIC16F876 one.
+  const unsigned settleMs = chip == PicChip::PIC16F84 ? 1500 : 1000;
+  if (!ws.ErrorFlag) WriteExtEepromStep(ws, rig, op, settleMs);
+  if (!ws.ErrorFlag) {
+    RunPicFrame(ws, rig, op, [&](PicContext& ctx) {
+      if (!ws.ErrorFlag) pic::Erase(ctx, chip);
+      if (!ws.ErrorFlag) pic::WriteEepromInt(ctx, chip, ws.eepromInt, delay);
+      if (!ws.ErrorFlag) pic::WriteFlash(ctx, chip, ws.flash, delay);
+      if (!ws.ErrorFlag) WriteConfig(ws, ctx, chip);
+    });
+  }
+  if (ws.ErrorFlag) {
+    op.LogError("PIC WRITE : ERROR");
+  } else {
+    op.Log("PIC WRITE : OK");
+  }
+  return true;
+}
 
 bool RunPicCommand(Command command, Workspace& ws, Rig& rig, port::Operator& op) {
   const Chip chip = ws.Card()->chip;

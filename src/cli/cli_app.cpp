@@ -177,8 +177,7 @@ class Runner {
     if (!command) throw UsageError("unknown action " + a.verb);
     app::CommandResult result = app::RunCommand(*command, ws_, TheRig(), op_);
     if (!result.ran) {
-      throw std::invalid_argument("not available for the " + std::string(card.text) +
-                                  " in this version");
+      throw std::invalid_argument("not available for the " + std::string(card.text));
     }
     if (result.failed) throw ActionFailed(a.verb);
   }

@@ -21,44 +21,44 @@ constexpr uint16_t kF84LoaderConfig = 0x3FF9;
 constexpr uint16_t kF876LoaderConfig = 0x3F39;
 constexpr unsigned kConfigPauseMs = 100;
 
-uint32_t ProgramLimit(LoaderKind kind) {
+uint32_t ProgramLimit(LoaderFamily kind) {
   switch (kind) {
-    case LoaderKind::Avr:
+    case LoaderFamily::Avr:
       return kAvrLoaderBytes;
-    case LoaderKind::Pic16F84:
+    case LoaderFamily::Pic16F84:
       return 0x0800;
-    case LoaderKind::Pic16F876:
+    case LoaderFamily::Pic16F876:
       return 0x4000;
   }
   return 0;
 }
 
-LoaderImage ErasedImage(LoaderKind kind) {
+LoaderImage ErasedImage(LoaderFamily kind) {
   LoaderImage image;
   image.program.assign(ProgramLimit(kind), 0xFF);
-  if (kind != LoaderKind::Avr) {
+  if (kind != LoaderFamily::Avr) {
     // The PIC's erased word 0x3FFF: low byte 0xFF, high byte 0x3F.
     for (size_t i = 1; i < image.program.size(); i += 2) image.program[i] = 0x3F;
   }
-  if (kind == LoaderKind::Pic16F84) image.eeprom.assign(kF84LoaderEeprom, 0xFF);
+  if (kind == LoaderFamily::Pic16F84) image.eeprom.assign(kF84LoaderEeprom, 0xFF);
   return image;
 }
 
 }  // namespace
 
-std::string LoaderFileName(LoaderKind kind) {
+std::string LoaderFileName(LoaderFamily kind) {
   switch (kind) {
-    case LoaderKind::Avr:
+    case LoaderFamily::Avr:
       return "loader/loader_at90s8515.hex";
-    case LoaderKind::Pic16F84:
+    case LoaderFamily::Pic16F84:
       return "loader/loader_pic16f84.hex";
-    case LoaderKind::Pic16F876:
+    case LoaderFamily::Pic16F876:
       return "loader/loader_pic16f876.hex";
   }
   return {};
 }
 
-LoaderImage ParseLoaderHex(LoaderKind kind, std::string_view text, const std::string& fileName) {
+LoaderImage ParseLoaderHex(LoaderFamily kind, std::string_view text, const std::string& fileName) {
   LoaderImage image = ErasedImage(kind);
   const uint32_t limit = ProgramLimit(kind);
   std::istringstream lines{std::string(text)};
@@ -78,7 +78,7 @@ LoaderImage ParseLoaderHex(LoaderKind kind, std::string_view text, const std::st
                             ": a loader file holds data records only");
     }
     const uint32_t address = record.address;
-    if (kind == LoaderKind::Avr && address >= limit) break;
+    if (kind == LoaderFamily::Avr && address >= limit) break;
     for (size_t i = 0; i < record.data.size(); ++i) {
       const uint32_t at = address + static_cast<uint32_t>(i);
       if (at < limit) {
@@ -92,7 +92,7 @@ LoaderImage ParseLoaderHex(LoaderKind kind, std::string_view text, const std::st
   return image;
 }
 
-LoaderImage ReadLoaderFile(LoaderKind kind, const std::string& path) {
+LoaderImage ReadLoaderFile(LoaderFamily kind, const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw LoaderFileError("cannot read the card loader " + path);
   std::ostringstream text;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "avr/avr_chip.h"
+#include "extee/extee_operations.h"
 #include "pic/pic_chip.h"
 #include "port/operation_log.h"
 
@@ -13,15 +14,11 @@ namespace vexilo::extee {
 
 // The card loader: a small firmware that comes with the card, written into the card's chip
 // for the time it takes to fill the 24Cxx EEPROM beside it. The files live in the `loader`
-// folder of the current directory.
-enum class LoaderKind {
-  Avr,        // loader_at90s8515.hex: Fun Card, ATMega Card, NeooCard
-  Pic16F84,   // loader_pic16f84.hex: Wafer Card
-  Pic16F876,  // loader_pic16f876.hex: Pic Card 2
-};
+// folder of the current directory: loader_at90s8515.hex (Fun Card, ATMega Card, NeooCard),
+// loader_pic16f84.hex (Wafer Card), loader_pic16f876.hex (Pic Card 2).
 
 // The file name below the current directory.
-std::string LoaderFileName(LoaderKind kind);
+std::string LoaderFileName(LoaderFamily kind);
 
 // What a loader file holds: program bytes in the chips' order (word k at 2k low, 2k + 1 high),
 // erased where the file has nothing, and for the PIC16F84 its data EEPROM.
@@ -40,9 +37,9 @@ class LoaderFileError : public std::runtime_error {
 // the first record at 0x2000 or above. PIC: program bytes below 0x0800 (PIC16F84) or 0x4000
 // (PIC16F876); from 0x4200 on the data EEPROM, one byte per program word (its low byte).
 // Records must be data records before the end record; checksums are checked.
-LoaderImage ParseLoaderHex(LoaderKind kind, std::string_view text, const std::string& fileName);
+LoaderImage ParseLoaderHex(LoaderFamily kind, std::string_view text, const std::string& fileName);
 // Reads and parses the loader file; LoaderFileError when it is missing or unreadable.
-LoaderImage ReadLoaderFile(LoaderKind kind, const std::string& path);
+LoaderImage ReadLoaderFile(LoaderFamily kind, const std::string& path);
 
 // "ATMEL WRITE LOADER": the first 991 words into the chip in programming mode, each read back;
 // `routine` AT90S8515 writes byte by byte, the ATmega chips one word per page write.

@@ -450,7 +450,8 @@ void TForm1::ConnectRunner() {
             RefreshGrids();
             SyncOptionPanels();
             ShowSystemLine();
-            // A card type the command has no sequence for yet: say so rather than nothing.
+            // A command the card type has no sequence for (its item is greyed, but a typed
+            // card type text can change under it): say so rather than nothing.
             if (!ran && ws_.Card()) {
               QString item;
               for (const auto& [action, c] : commands_) {
@@ -458,7 +459,7 @@ void TForm1::ConnectRunner() {
               }
               if (command == app::Command::Erase) item = toolButtons_[5]->text().remove('&');
               if (command == app::Command::SetBits) item = toolButtons_[6]->text().remove('&');
-              dialogs_.showMessage(QStringLiteral("%1: not available for the %2 in this version")
+              dialogs_.showMessage(QStringLiteral("%1: not available for the %2")
                                        .arg(item, Q(ws_.CardTypeText())));
             }
           });

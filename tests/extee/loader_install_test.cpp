@@ -23,7 +23,7 @@ std::string Record(uint16_t address, std::vector<uint8_t> data, uint8_t type = 0
 TEST(LoaderFile, AvrParsingStopsAtTheFirstRecordAboveTheProgram) {
   const std::string text = Record(0x0000, {0x0C, 0x94}) + Record(0x2000, {0x11}) +
                            Record(0x0010, {0x22}) + ":00000001FF\r\n";
-  LoaderImage image = ParseLoaderHex(LoaderKind::Avr, text, "l.hex");
+  LoaderImage image = ParseLoaderHex(LoaderFamily::Avr, text, "l.hex");
   ASSERT_EQ(image.program.size(), 0x2000u);
   EXPECT_EQ(image.program[0], 0x0C);
   EXPECT_EQ(image.program[1], 0x94);
@@ -33,7 +33,7 @@ TEST(LoaderFile, AvrParsingStopsAtTheFirstRecordAboveTheProgram) {
 TEST(LoaderFile, PicFilesCarryProgramAndDataEeprom) {
   const std::string text = Record(0x0002, {0x05, 0x28}) + Record(0x400E, {0x31, 0x3F}) +
                            Record(0x4200, {0xAB, 0x00, 0xCD, 0x00}) + ":00000001FF\r\n";
-  LoaderImage f84 = ParseLoaderHex(LoaderKind::Pic16F84, text, "p.hex");
+  LoaderImage f84 = ParseLoaderHex(LoaderFamily::Pic16F84, text, "p.hex");
   ASSERT_EQ(f84.program.size(), 0x800u);
   EXPECT_EQ(f84.program[2], 0x05);
   EXPECT_EQ(f84.program[3], 0x28);
@@ -42,18 +42,18 @@ TEST(LoaderFile, PicFilesCarryProgramAndDataEeprom) {
   ASSERT_EQ(f84.eeprom.size(), 64u);
   EXPECT_EQ(f84.eeprom[0], 0xAB);
   EXPECT_EQ(f84.eeprom[1], 0xCD);
-  EXPECT_TRUE(ParseLoaderHex(LoaderKind::Pic16F876, text, "p.hex").eeprom.empty());
+  EXPECT_TRUE(ParseLoaderHex(LoaderFamily::Pic16F876, text, "p.hex").eeprom.empty());
 }
 
 TEST(LoaderFile, UnusableFilesNameTheFileAndLine) {
   try {
-    ParseLoaderHex(LoaderKind::Avr, Record(0, {1}) + ":0100000001FF\r\n", "loader/x.hex");
+    ParseLoaderHex(LoaderFamily::Avr, Record(0, {1}) + ":0100000001FF\r\n", "loader/x.hex");
     FAIL() << "a bad checksum was taken";
   } catch (const LoaderFileError& e) {
     EXPECT_NE(std::string(e.what()).find("loader/x.hex:2:"), std::string::npos) << e.what();
   }
-  EXPECT_THROW(ParseLoaderHex(LoaderKind::Avr, Record(0, {0, 0}, 0x04), "x"), LoaderFileError);
-  EXPECT_THROW(ReadLoaderFile(LoaderKind::Avr, "/nonexistent/loader.hex"), LoaderFileError);
+  EXPECT_THROW(ParseLoaderHex(LoaderFamily::Avr, Record(0, {0, 0}, 0x04), "x"), LoaderFileError);
+  EXPECT_THROW(ReadLoaderFile(LoaderFamily::Avr, "/nonexistent/loader.hex"), LoaderFileError);
 }
 
 // A simulated card of the given type with an open session in the adapter mode of its chip.
@@ -79,7 +79,7 @@ struct Card {
   uint8_t errorFlag = 0;
 };
 
-LoaderImage SimLoader(LoaderKind kind, sim::LoaderFamily family) {
+LoaderImage SimLoader(LoaderFamily kind, sim::LoaderFamily family) {
   return ParseLoaderHex(kind, sim::MakeSimLoaderHex(family), "sim");
 }
 
@@ -98,7 +98,7 @@ TEST(LoaderInstall, EveryAvrCardTakesTheLoader) {
     avr::ChipErase(ctx, avr::EraseVariant::Pause10Ms);
     ASSERT_TRUE(avr::AtmelSpiOn(ctx));
     card.op.Clear();
-    WriteAvrLoader(ctx, c.routine, SimLoader(LoaderKind::Avr, sim::LoaderFamily::Avr), "20");
+    WriteAvrLoader(ctx, c.routine, SimLoader(LoaderFamily::Avr, sim::LoaderFamily::Avr), "20");
     EXPECT_EQ(card.op.Texts(), (Texts{"ATMEL WRITE LOADER : START", "ATMEL WRITE LOADER : OK",
                                       "ATMEL WRITE LOADER : STOP"}));
     EXPECT_EQ(card.op.progress, 991u) << "991 words, whatever the file holds";
@@ -113,7 +113,7 @@ TEST(LoaderInstall, AWordThatDoesNotTakeEndsTheAvrLoader) {
   card.op.Clear();
   // Flash bits only go from 1 to 0 without an erase: a word programmed to 0000 earlier does
   // not take the loader's erased word 5.
-  const LoaderImage loader = SimLoader(LoaderKind::Avr, sim::LoaderFamily::Avr);
+  const LoaderImage loader = SimLoader(LoaderFamily::Avr, sim::LoaderFamily::Avr);
   avr::WriteFlash(ctx, avr::AvrChip::AT90S8515, [] {
     image::MemoryImage flash(image::ImageKind::AvrFlash, 4096);
     flash.SetCell(5, 0x0000);
@@ -130,14 +130,14 @@ TEST(LoaderInstall, BothPicCardsTakeTheLoaderAndItsConfigurationWord) {
   struct Case {
     sim::CardType card;
     pic::PicChip chip;
-    LoaderKind kind;
+    LoaderFamily kind;
     sim::LoaderFamily family;
     uint16_t config;
   };
   for (const Case& c :
-       {Case{sim::CardType::WaferCard, pic::PicChip::PIC16F84, LoaderKind::Pic16F84,
+       {Case{sim::CardType::WaferCard, pic::PicChip::PIC16F84, LoaderFamily::Pic16F84,
              sim::LoaderFamily::Pic16F84, 0x3FF9},
-        Case{sim::CardType::PicCard2, pic::PicChip::PIC16F876, LoaderKind::Pic16F876,
+        Case{sim::CardType::PicCard2, pic::PicChip::PIC16F876, LoaderFamily::Pic16F876,
              sim::LoaderFamily::Pic16F876, 0x3F39}}) {
     SCOPED_TRACE(pic::PicRow(c.chip).name);
     Card card(c.card, sim::AdapterMode::Pic);

@@ -112,7 +112,7 @@ TEST_F(WindowCommands, ADoubleClickOnTheOptionPanelStopsTheRunningRead) {
       << LogTexts().join("\n").toStdString();
 }
 
-TEST_F(WindowCommands, APicReadSetsTheOptionPanelAndExternalItemsSayTheyRunNothingYet) {
+TEST_F(WindowCommands, APicReadSetsTheOptionPanelAndTheExternalEepromAsksFirst) {
   TForm1& window = StartOnSimulator("wafer");
   window.Workspace().options.pic.comboBox1 = "HS";
   Item("ProgramujFlashEepromint1")->trigger();
@@ -127,11 +127,13 @@ TEST_F(WindowCommands, APicReadSetsTheOptionPanelAndExternalItemsSayTheyRunNothi
   EXPECT_EQ(Find<QComboBox>("ComboBox1")->currentText(), "HS");
 
   ASSERT_TRUE(Item("ProgramujEEPROMext1")->isEnabled());
+  answer = false;
+  const qsizetype logLines = LogTexts().size();
   Item("ProgramujEEPROMext1")->trigger();
   WaitForCommand();
-  ASSERT_EQ(messages.size(), 1);
-  EXPECT_TRUE(messages[0].startsWith("Programuj EEPROM ext: not available for the Wafer Card"))
-      << messages[0].toStdString();
+  EXPECT_EQ(questions.size(), 1);
+  EXPECT_EQ(LogTexts().size(), logLines) << "answered No: nothing runs";
+  EXPECT_TRUE(messages.isEmpty());
 }
 
 }  // namespace

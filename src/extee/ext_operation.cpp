@@ -1,0 +1,97 @@
+#include "extee/ext_operation.h"
+
+#include "image/hex_to_int.h"
+
+namespace vexilo::extee {
+
+ExtOperation::ExtOperation(ExtEepromContext& ctx, LoaderFamily loader, Operation operation,
+                           uint32_t bytes)
+    : ctx_(ctx),
+      portCtx_{ctx.session, ctx.op, ctx.errorFlag},
+      loader_(LoaderRowFor(loader)),
+      row_(RowFor(loader, operation)),
+      bytes_(TransferBytes(loader, bytes)),
+      log_(portCtx_, row_.name),
+      reportLog_(portCtx_, row_.reportName),
+      link_(ctx.session) {}
+
+bool ExtOperation::Open(bool ask) {
+  port::Clock& clock = ctx_.session.Time();
+  if (ask) {
+    if (!ctx_.op.AskYesNo(ctx_.question)) return false;
+    if (ctx_.switchToPhoenix) ctx_.switchToPhoenix();
+    clock.SleepMs(row_.askPauseMs);
+  }
+  ctx_.op.ClearStopRequest();
+
+  guard_.emplace(ctx_.session, "phoenix");
+  log_.Line("START");
+  // A session refused as nested is not ours to use, even while the caller's is open.
+  if (!guard_->Usable()) {
+    Error(row_.name, "ERROR PORT");
+    return false;
+  }
+  clock.SleepMs(row_.startPauseMs);
+  link_.Drain();
+  const PhoenixLink::Atr atr = link_.ResetCard(loader_.atrMark);
+  LogAtr(atr);
+  if (!atr.recognised) {
+    Error(row_.name, "ATR ERROR");
+    return false;
+  }
+  link_.Drain();
+  clock.SleepMs(row_.atrPauseMs);
+  ctx_.op.SetProgress(0, bytes_);
+  if (row_.clearsErrorFlag) ctx_.errorFlag = 0;
+  link_.BeginTransfer();
+  return true;
+}
+
+void ExtOperation::LogAtr(const PhoenixLink::Atr& atr) {
+  std::string line = std::string(row_.name) + " : ATR[" +
+                     image::ToHex(static_cast<uint32_t>(atr.attempt), 2) + "] ->";
+  for (uint8_t value : atr.bytes) line += " " + image::ToHex(value, 2);
+  ctx_.op.Log(line);
+}
+
+void ExtOperation::Line(const char* state) { log_.Line(state); }
+
+void ExtOperation::Error(const std::string& name, const std::string& state) {
+  ctx_.errorFlag = 1;
+  ctx_.op.LogError(name + " : " + state);
+}
+
+void ExtOperation::PauseAfterBlock() {
+  ctx_.session.Time().SleepMs(row_.blockPauseMs.value_or(ctx_.TxDelay));
+}
+
+void ExtOperation::BlockDone(uint32_t firstAddress, uint32_t length) {
+  log_.ShowAddress(firstAddress + length - 1);
+  ctx_.op.SetProgress(firstAddress + length, bytes_);
+}
+
+bool ExtOperation::StopRequested() { return log_.StopRequested(); }
+
+void ExtOperation::BlockFailed(BlockResult result) {
+  switch (result) {
+    case BlockResult::Done:
+      return;
+    case BlockResult::NoAnswer:
+      Error(row_.name, "TIMEOUT ERROR");
+      return;
+    case BlockResult::Refused:
+      Error(row_.reportName, "ACK ERROR");
+      return;
+    case BlockResult::BadStatus:
+      Error(row_.name, "SW ERROR");
+      return;
+  }
+}
+
+void ExtOperation::DifferenceAt(uint32_t address) { reportLog_.DifferenceAt(address, true); }
+
+uint8_t ExtOperation::ImageByte(const image::MemoryImage& image, uint32_t address) {
+  return address < image.SizeBytes() ? image.Byte(address) : 0xFF;
+}
+
+}  // namespace vexilo::extee

@@ -1,0 +1,60 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "extee/extee_operations.h"
+#include "extee/loader_rows.h"
+#include "extee/phoenix_link.h"
+#include "port/operation_log.h"
+
+namespace vexilo::extee {
+
+// One external EEPROM operation from the question to the closing of its session: the
+// opening steps, the log lines, progress and address label, the stop request and the error
+// flag. The session closes when the object goes out of scope.
+class ExtOperation {
+ public:
+  ExtOperation(ExtEepromContext& ctx, LoaderFamily loader, Operation operation, uint32_t bytes);
+  ExtOperation(const ExtOperation&) = delete;
+  ExtOperation& operator=(const ExtOperation&) = delete;
+
+  // Question (when `ask`), mode switch and settling pause, open, START, card reset and ATR.
+  // True when the loader answered and the transfer may run.
+  bool Open(bool ask);
+
+  const OperationRow& Row() const { return row_; }
+  uint32_t Bytes() const { return bytes_; }
+  PhoenixLink& Link() { return link_; }
+
+  void Line(const char* state);
+  // The pause after each block.
+  void PauseAfterBlock();
+  // The address label shows the block's last byte, the progress bar the bytes done.
+  void BlockDone(uint32_t firstAddress, uint32_t length);
+
+  // Ends the transfer when the person asked for it: the request cleared, "STOPPED" in red.
+  bool StopRequested();
+  // The red line of a block that failed; every one sets the error flag.
+  void BlockFailed(BlockResult result);
+  void DifferenceAt(uint32_t address);
+
+  // A cell of the image, 0xFF beyond its end.
+  static uint8_t ImageByte(const image::MemoryImage& image, uint32_t address);
+
+ private:
+  void Error(const std::string& name, const std::string& state);
+  void LogAtr(const PhoenixLink::Atr& atr);
+
+  ExtEepromContext& ctx_;
+  port::OperationContext portCtx_;
+  const LoaderRow& loader_;
+  const OperationRow& row_;
+  uint32_t bytes_;
+  port::OperationLog log_;
+  port::OperationLog reportLog_;  // under the name of the ACK ERROR and ERROR ADR lines
+  PhoenixLink link_;
+  std::optional<port::SessionGuard> guard_;
+};
+
+}  // namespace vexilo::extee
