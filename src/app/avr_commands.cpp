@@ -72,22 +72,28 @@ void WriteConfigBits(Workspace& ws, AvrContext& ctx, const AvrCardRow& row) {
 
 // Erase, programming mode again, EEPROM, FLASH, configuration; each step only while no
 // earlier one failed; then the result line.
+// Erase, programming mode again (`spiFailureIsError`: a failure there sets the error flag),
+// EEPROM, FLASH, configuration; each step only while no earlier one failed.
+void ProgramChip(Workspace& ws, AvrContext& ctx, const AvrCardRow& row, EraseVariant erase,
+                 bool spiFailureIsError) {
+  if (!ws.ErrorFlag) avr::ChipErase(ctx, erase);
+  if (!ws.ErrorFlag && !avr::AtmelSpiOn(ctx)) {
+    if (spiFailureIsError) ws.ErrorFlag = 1;
+    return;
+  }
+  if (!ws.ErrorFlag) avr::WriteEepromInt(ctx, row.eeprom, ws.eepromInt, ws.settings.avrDelay);
+  if (!ws.ErrorFlag) avr::WriteFlash(ctx, row.writeFlash, ws.flash, ws.settings.avrDelay);
+  if (!ws.ErrorFlag) WriteConfigBits(ws, ctx, row);
+}
+
 void ProgramWithoutLoader(Workspace& ws, Rig& rig, port::Operator& op, const AvrCardRow& row) {
   ws.ErrorFlag = 0;
   RunAvrFrame(
       ws, rig, op,
       [&](AvrContext& ctx) {
-        if (!ws.ErrorFlag) avr::ChipErase(ctx, row.erase);
-        if (!ws.ErrorFlag && !avr::AtmelSpiOn(ctx)) ws.ErrorFlag = 1;
-        if (!ws.ErrorFlag) avr::WriteEepromInt(ctx, row.eeprom, ws.eepromInt, ws.settings.avrDelay);
-        if (!ws.ErrorFlag) avr::WriteFlash(ctx, row.writeFlash, ws.flash, ws.settings.avrDelay);
-        if (!ws.ErrorFlag) WriteConfigBits(ws, ctx, row);
+        ProgramChip(ws, ctx, row, row.erase, true);
         avr::AtmelSpiOff(ctx);
-        if (ws.ErrorFlag) {
-          ctx.op.LogError("ATMEL WRITE : ERROR");
-        } else {
-          ctx.op.Log("ATMEL WRITE : OK");
-        }
+        ResultLine(ws, ctx.op, "ATMEL WRITE");
       },
       false);
 }
@@ -160,13 +166,8 @@ bool RunAvrRow(Command command, Workspace& ws, Rig& rig, port::Operator& op,
 // The chip's own memories after the loader's work: erase, programming mode again, EEPROM,
 // FLASH, configuration; a failed programming mode here is not an error of the sequence.
 void ProgramChipAfterLoader(Workspace& ws, Rig& rig, port::Operator& op, const AvrCardRow& row) {
-  RunAvrFrame(ws, rig, op, [&](AvrContext& ctx) {
-    if (!ws.ErrorFlag) avr::ChipErase(ctx, EraseVariant::Pause10Ms);
-    if (!ws.ErrorFlag && !avr::AtmelSpiOn(ctx)) return;
-    if (!ws.ErrorFlag) avr::WriteEepromInt(ctx, row.eeprom, ws.eepromInt, ws.settings.avrDelay);
-    if (!ws.ErrorFlag) avr::WriteFlash(ctx, row.writeFlash, ws.flash, ws.settings.avrDelay);
-    if (!ws.ErrorFlag) WriteConfigBits(ws, ctx, row);
-  });
+  RunAvrFrame(ws, rig, op,
+              [&](AvrContext& ctx) { ProgramChip(ws, ctx, row, EraseVariant::Pause10Ms, false); });
 }
 
 }  // namespace
@@ -191,9 +192,7 @@ bool RunFullAvrProgramming(Workspace& ws, Rig& rig, port::Operator& op) {
         if (!ws.ErrorFlag && !avr::AtmelSpiOn(ctx)) ws.ErrorFlag = 1;
         if (!ws.ErrorFlag) {
           if (auto loader = CardLoader(ws, rig, op, *family)) {
-            extee::WriteAvrLoader(ctx, row->writeFlash == AvrChip::AT90S8515 ? AvrChip::AT90S8515
-                                                                              : row->writeFlash,
-                                  *loader, ws.settings.avrDelay);
+            extee::WriteAvrLoader(ctx, row->writeFlash, *loader, ws.settings.avrDelay);
           }
         }
       },
@@ -205,11 +204,7 @@ bool RunFullAvrProgramming(Workspace& ws, Rig& rig, port::Operator& op) {
   if (!ws.ErrorFlag) WriteExtEepromStep(ws, rig, op, kPhoenixSettleMs);
   rig.Backend().Time().SleepMs(kBetweenMs);
   if (!ws.ErrorFlag) ProgramChipAfterLoader(ws, rig, op, *row);
-  if (ws.ErrorFlag) {
-    op.LogError("ATMEL WRITE : ERROR");
-  } else {
-    op.Log("ATMEL WRITE : OK");
-  }
+  ResultLine(ws, op, "ATMEL WRITE");
   return true;
 }
 

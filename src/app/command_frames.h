@@ -27,6 +27,10 @@ std::optional<extee::LoaderFamily> LoaderFamilyOf(const CardType& card);
 // the error flag, and gives nothing.
 std::optional<extee::LoaderImage> CardLoader(Workspace& ws, Rig& rig, port::Operator& op,
                                              extee::LoaderFamily family);
+// The result line of a programming sequence: "<prefix> : ERROR" in red when the error flag
+// is set, else "<prefix> : OK".
+void ResultLine(const Workspace& ws, port::Operator& op, const char* prefix);
+
 // The full programming's external EEPROM step: the Phoenix mode burst, `settleMs`, and the
 // write without its question.
 void WriteExtEepromStep(Workspace& ws, Rig& rig, port::Operator& op, unsigned settleMs);

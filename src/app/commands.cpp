@@ -57,6 +57,14 @@ void RunFrame(Workspace& ws, Rig& rig, port::Operator& op, AdapterMode mode, boo
   if (leave) leave(ctx, false);
 }
 
+void ResultLine(const Workspace& ws, port::Operator& op, const char* prefix) {
+  if (ws.ErrorFlag) {
+    op.LogError(std::string(prefix) + " : ERROR");
+  } else {
+    op.Log(std::string(prefix) + " : OK");
+  }
+}
+
 CommandResult RunCommand(Command command, Workspace& ws, Rig& rig, port::Operator& op) {
   CommandResult result;
   const CardType* card = ws.Card();

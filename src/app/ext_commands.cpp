@@ -30,17 +30,17 @@ std::string Text(const Workspace& ws, int key) {
 extee::ExtEepromContext ExtContext(Workspace& ws, Rig& rig, port::Operator& op) {
   std::string question = Text(ws, 28);
   if (question.empty()) question = "Is the card in the reader and the adapter ready?";
-  return extee::ExtEepromContext{
-      .session = rig.Session(),
-      .op = op,
-      .errorFlag = ws.ErrorFlag,
-      .question = question,
-      .switchToPhoenix =
-          [&ws, &rig, &op] {
-            SwitchAdapterMode(AdapterMode::Phoenix, rig, ws.settings, ws.texts, op);
-          },
-      .TxDelay = extee::TxDelayFromText(ws.settings.txDelay),
-      .ver_eeprom = ws.settings.verifyEeprom};
+  return extee::ExtEepromContext{.session = rig.Session(),
+                                 .op = op,
+                                 .errorFlag = ws.ErrorFlag,
+                                 .question = question,
+                                 .switchToPhoenix =
+                                     [&ws, &rig, &op] {
+                                       SwitchAdapterMode(AdapterMode::Phoenix, rig, ws.settings,
+                                                         ws.texts, op);
+                                     },
+                                 .TxDelay = extee::TxDelayFromText(ws.settings.txDelay),
+                                 .ver_eeprom = ws.settings.verifyEeprom};
 }
 
 }  // namespace
@@ -84,8 +84,8 @@ void WriteExtEepromStep(Workspace& ws, Rig& rig, port::Operator& op, unsigned se
   rig.Backend().Time().SleepMs(settleMs);
   if (ws.ErrorFlag) return;
   extee::ExtEepromContext ctx = ExtContext(ws, rig, op);
-  extee::WriteEepromExt(ctx, *LoaderFamilyOf(card), ExtEepromBytes(card, ws.options),
-                        ws.eepromExt, false);
+  extee::WriteEepromExt(ctx, *LoaderFamilyOf(card), ExtEepromBytes(card, ws.options), ws.eepromExt,
+                        false);
 }
 
 bool RunExtEepromCommand(Command command, Workspace& ws, Rig& rig, port::Operator& op) {

@@ -34,21 +34,21 @@ void WriteConfig(Workspace& ws, PicContext& ctx, PicChip chip) {
   pic::WriteConfigWord(ctx, chip, PicChipConfigWord(*ws.Card(), ws.options), ws.settings.picDelay);
 }
 
-// Erase, EEPROM, FLASH, configuration word; each step only while no earlier one failed; then
-// the result line.
+// Erase, EEPROM, FLASH, configuration word; each step only while no earlier one failed.
+void ProgramChip(Workspace& ws, PicContext& ctx, PicChip chip) {
+  const std::string& delay = ws.settings.picDelay;
+  if (!ws.ErrorFlag) pic::Erase(ctx, chip);
+  if (!ws.ErrorFlag) pic::WriteEepromInt(ctx, chip, ws.eepromInt, delay);
+  if (!ws.ErrorFlag) pic::WriteFlash(ctx, chip, ws.flash, delay);
+  if (!ws.ErrorFlag) WriteConfig(ws, ctx, chip);
+}
+
+// The chip's own memories, then the result line.
 void ProgramWithoutLoader(Workspace& ws, Rig& rig, port::Operator& op, PicChip chip) {
   ws.ErrorFlag = 0;
-  const std::string& delay = ws.settings.picDelay;
   RunPicFrame(ws, rig, op, [&](PicContext& ctx) {
-    if (!ws.ErrorFlag) pic::Erase(ctx, chip);
-    if (!ws.ErrorFlag) pic::WriteEepromInt(ctx, chip, ws.eepromInt, delay);
-    if (!ws.ErrorFlag) pic::WriteFlash(ctx, chip, ws.flash, delay);
-    if (!ws.ErrorFlag) WriteConfig(ws, ctx, chip);
-    if (ws.ErrorFlag) {
-      ctx.op.LogError("PIC WRITE : ERROR");
-    } else {
-      ctx.op.Log("PIC WRITE : OK");
-    }
+    ProgramChip(ws, ctx, chip);
+    ResultLine(ws, ctx.op, "PIC WRITE");
   });
 }
 
@@ -134,18 +134,9 @@ bool RunFullPicProgramming(Workspace& ws, Rig& rig, port::Operator& op) {
   const unsigned settleMs = chip == PicChip::PIC16F84 ? 1500 : 1000;
   if (!ws.ErrorFlag) WriteExtEepromStep(ws, rig, op, settleMs);
   if (!ws.ErrorFlag) {
-    RunPicFrame(ws, rig, op, [&](PicContext& ctx) {
-      if (!ws.ErrorFlag) pic::Erase(ctx, chip);
-      if (!ws.ErrorFlag) pic::WriteEepromInt(ctx, chip, ws.eepromInt, delay);
-      if (!ws.ErrorFlag) pic::WriteFlash(ctx, chip, ws.flash, delay);
-      if (!ws.ErrorFlag) WriteConfig(ws, ctx, chip);
-    });
+    RunPicFrame(ws, rig, op, [&](PicContext& ctx) { ProgramChip(ws, ctx, chip); });
   }
-  if (ws.ErrorFlag) {
-    op.LogError("PIC WRITE : ERROR");
-  } else {
-    op.Log("PIC WRITE : OK");
-  }
+  ResultLine(ws, op, "PIC WRITE");
   return true;
 }
 

@@ -63,8 +63,8 @@ Rig::Rig(const RigOptions& options, Workspace& ws, port::Operator& op)
     if (!options.device.empty()) config.comDevices[ws.settings.avrPicCom] = options.device;
     backend_ = std::make_unique<port::IoBackend>(config);
   } else if (name_ == "tty") {
-    std::string device = options.device.empty() ? ws.settings.comDevices[ws.settings.avrPicCom]
-                                                : options.device;
+    std::string device =
+        options.device.empty() ? ws.settings.comDevices[ws.settings.avrPicCom] : options.device;
     backend_ = std::make_unique<port::TtyBackend>(device);
   } else {
     throw std::invalid_argument("unknown port backend \"" + name_ + "\" (" + kBackendNames + ")");

@@ -23,13 +23,19 @@ struct Memory {
 };
 
 Memory FlashOf(PicChip chip) {
-  return {"FLASH", image::ImageKind::PicFlash, PicRow(chip).flashWords, cmd::kLoadProgram,
-          cmd::kReadProgram, 0x3FFF, 0xFFFF};
+  return {"FLASH",
+          image::ImageKind::PicFlash,
+          PicRow(chip).flashWords,
+          cmd::kLoadProgram,
+          cmd::kReadProgram,
+          0x3FFF,
+          0xFFFF};
 }
 
 Memory EepromOf(PicChip chip) {
-  return {"EEPROM INT", image::ImageKind::Eeprom, PicRow(chip).eepromBytes, cmd::kLoadData,
-          cmd::kReadData, 0x00FF, 0x00FF};
+  return {"EEPROM INT",   image::ImageKind::Eeprom, PicRow(chip).eepromBytes,
+          cmd::kLoadData, cmd::kReadData,           0x00FF,
+          0x00FF};
 }
 
 std::string Name(const char* verb, const Memory& memory) {
@@ -50,8 +56,7 @@ uint16_t ReadCell(port::PortSession& s, const Memory& memory) {
   return static_cast<uint16_t>(PicReadData(s) & memory.readMask);
 }
 
-void ReadMemory(PicContext& ctx, const Memory& memory, image::MemoryImage& image,
-                bool endsWithOk) {
+void ReadMemory(PicContext& ctx, const Memory& memory, image::MemoryImage& image, bool endsWithOk) {
   port::OperationLog log(ctx, Name("READ", memory));
   log.Line("START");
   if (!log.PortUsable()) return log.Line("STOP");
@@ -107,9 +112,9 @@ void VerifyMemory(PicContext& ctx, const Memory& memory, const image::MemoryImag
 
 // How a write reports its progress and where it ends.
 struct WritePlan {
-  uint32_t length;            // cells written from address 0
-  bool progressPerRow;        // FLASH: after every row of 8 words; EEPROM: every byte
-  bool incrementAfterLast;    // the PIC16F876 FLASH write sends no increment after its last word
+  uint32_t length;          // cells written from address 0
+  bool progressPerRow;      // FLASH: after every row of 8 words; EEPROM: every byte
+  bool incrementAfterLast;  // the PIC16F876 FLASH write sends no increment after its last word
 };
 
 // Load, program, wait, read back and compare each cell; the first difference ends the write.

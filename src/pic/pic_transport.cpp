@@ -71,18 +71,24 @@ void Restart(port::PortSession& session) {
   session.SetMCLR(1);
 }
 
+// The start of every erase pass: code protection off through the configuration word, then
+// a fresh programming mode with the data memory's load in place.
+void ClearProtectionAndLoadData(port::PortSession& s) {
+  s.SetMCLR(1);
+  GoToConfigWord(s);
+  EraseSetupPair(s);
+  Restart(s);
+  PicCommand(s, cmd::kLoadData);
+  PicWriteData(s, kAllOnes);
+}
+
 }  // namespace
 
 void PicEraseF84(PicContext& ctx) {
   port::PortSession& s = ctx.session;
   ctx.op.Log("PIC ERASE : START");
   for (int pass = 1; pass <= 5; ++pass) {
-    s.SetMCLR(1);
-    GoToConfigWord(s);
-    EraseSetupPair(s);
-    Restart(s);
-    PicCommand(s, cmd::kLoadData);
-    PicWriteData(s, kAllOnes);
+    ClearProtectionAndLoadData(s);
     PicCommand(s, cmd::kBulkEraseData);
     PicCommand(s, cmd::kBeginProgramming);
     s.Time().SleepMs(30);
@@ -102,12 +108,7 @@ void PicEraseF876(PicContext& ctx) {
   port::PortSession& s = ctx.session;
   ctx.op.Log("PIC ERASE FLASH : START");
   for (int pass = 1; pass <= 5; ++pass) {
-    s.SetMCLR(1);
-    GoToConfigWord(s);
-    EraseSetupPair(s);
-    Restart(s);
-    PicCommand(s, cmd::kLoadData);
-    PicWriteData(s, kAllOnes);
+    ClearProtectionAndLoadData(s);
     EraseSetupPair(s);
     Restart(s);
     PicCommand(s, cmd::kLoadProgram);
