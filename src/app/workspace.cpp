@@ -95,9 +95,11 @@ const CardType& RequireImage(const Workspace& ws, ImageId id) {
 
 }  // namespace
 
-std::string LoadImageFile(Workspace& ws, ImageId id, const std::string& path) {
+std::string LoadImageFile(Workspace& ws, ImageId id, const std::string& path,
+                          EepromFileFormat format) {
   const CardType& card = RequireImage(ws, id);
-  bool bin = image::IsBinFileName(path);
+  const bool bin = format == EepromFileFormat::ByName ? image::IsBinFileName(path)
+                                                      : format == EepromFileFormat::Bin;
   switch (id) {
     case ImageId::Flash: {
       image::FlashFile file = image::LoadFlashHex(path, card.Layout());

@@ -63,7 +63,11 @@ class Workspace {
 // Loading and saving the images of the workspace's card type. Each throws (image::FileError
 // naming the file and line, or std::invalid_argument when the card type has no such image)
 // and then leaves every image as it was. Loads and saves return the file name used.
-std::string LoadImageFile(Workspace& ws, ImageId id, const std::string& path);
+// How an EEPROM image file is read: by its name (".bin" is raw bytes), or as the file
+// dialog's filter says.
+enum class EepromFileFormat { ByName, Hex, Bin };
+std::string LoadImageFile(Workspace& ws, ImageId id, const std::string& path,
+                          EepromFileFormat format = EepromFileFormat::ByName);
 std::string SaveImageFile(Workspace& ws, ImageId id, const std::string& path);
 
 // The name used on the command line and in messages: "flash", "eeprom-int", "eeprom-ext".

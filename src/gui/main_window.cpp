@@ -68,14 +68,15 @@ QFont MonoFont() {
   return font;
 }
 
-QString DefaultFileDialog(QWidget* parent, const FileDialogRequest& request) {
+FileDialogAnswer DefaultFileDialog(QWidget* parent, const FileDialogRequest& request) {
   QFileDialog dialog(parent, request.title, request.startFolder);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setNameFilters(request.filters);
   dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().first();
+  return {dialog.selectedFiles().first(),
+          static_cast<int>(request.filters.indexOf(dialog.selectedNameFilter()))};
 }
 
 // The status bar's system line of the backend the settings choose, and whether the simulator
@@ -609,13 +610,21 @@ void TForm1::LoadImage(app::ImageId id) {
   request.title = Text(100 + static_cast<int>(id));
   request.filters = QtFilters(id == app::ImageId::Flash ? kFlashLoadFilter : kEepromLoadFilter);
   request.startFolder = loadFolder_.isEmpty() ? here : loadFolder_;
-  const QString path = fileDialog_(this, request);
+  const FileDialogAnswer answer = fileDialog_(this, request);
+  const QString& path = answer.path;
   QDir::setCurrent(here);
   if (path.isEmpty()) return;
   loadFolder_ = QFileInfo(path).absolutePath();
+  // The EEPROM filters: HEX, BIN, or all files (then the name decides).
+  static constexpr app::EepromFileFormat kFormats[] = {
+      app::EepromFileFormat::Hex, app::EepromFileFormat::Bin, app::EepromFileFormat::ByName};
+  const app::EepromFileFormat format = id == app::ImageId::Flash || answer.filter < 0 ||
+                                               answer.filter > 2
+                                           ? app::EepromFileFormat::ByName
+                                           : kFormats[answer.filter];
   if (id == app::ImageId::Flash) QApplication::setOverrideCursor(Qt::WaitCursor);
   try {
-    SetGroupCaption(id, app::LoadImageFile(ws_, id, path.toStdString()));
+    SetGroupCaption(id, app::LoadImageFile(ws_, id, path.toStdString(), format));
   } catch (const std::exception& e) {
     if (id == app::ImageId::Flash) QApplication::restoreOverrideCursor();
     dialogs_.showMessage(QString::fromStdString(e.what()));
@@ -633,7 +642,7 @@ void TForm1::SaveImage(app::ImageId id) {
   request.title = Text(103 + static_cast<int>(id));
   request.filters = QtFilters(kSaveFilter);
   request.startFolder = here;
-  const QString path = fileDialog_(this, request);
+  const QString path = fileDialog_(this, request).path;
   QDir::setCurrent(here);
   if (path.isEmpty()) return;
   if (id == app::ImageId::Flash) QApplication::setOverrideCursor(Qt::WaitCursor);

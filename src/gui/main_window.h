@@ -35,14 +35,22 @@ class OptionPanelWidget;
 class SetupTab;
 
 // What the window asks a file dialog: open or save, its title, its filters (Qt form, first is
-// selected) and its start folder. The answer is the chosen path, empty when cancelled.
+// selected) and its start folder.
 struct FileDialogRequest {
   bool save = false;
   QString title;
   QStringList filters;
   QString startFolder;
 };
-using FileDialogFunction = std::function<QString(QWidget* parent, const FileDialogRequest&)>;
+// The answer: the chosen path (empty when cancelled) and the index of the filter selected.
+struct FileDialogAnswer {
+  FileDialogAnswer(QString chosen = {}, int filterIndex = 0)  // NOLINT: a path alone answers
+      : path(std::move(chosen)), filter(filterIndex) {}
+  QString path;
+  int filter;
+};
+using FileDialogFunction =
+    std::function<FileDialogAnswer(QWidget* parent, const FileDialogRequest&)>;
 
 struct WindowOptions {
   // Where the simulated cards keep their memories between runs; empty: they forget them.

@@ -296,6 +296,27 @@ TEST_F(Window, AFileThatDoesNotLoadIsShownAndChangesNoImage) {
             " EEPROM int : " + saved + ".hex ");
 }
 
+TEST_F(Window, TheChosenFilterDecidesHowAnEepromFileIsRead) {
+  Start(TypConfig("fun"));
+  // Raw bytes in a file whose name says nothing: the BIN filter reads them as they are.
+  const std::string raw = dir.Write("dump.dat", std::string("\x12\x34", 2));
+  fileAnswer = [&](const FileDialogRequest& request) {
+    EXPECT_EQ(request.filters.value(1), "BIN files (*.bin)");
+    return FileDialogAnswer(QString::fromStdString(raw), 1);
+  };
+  Item("WczytajEEPROMint1")->trigger();
+  EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+  EXPECT_EQ(window->Workspace().eepromInt.Cell(0), 0x12);
+  EXPECT_EQ(window->Workspace().eepromInt.Cell(1), 0x34);
+
+  // With the HEX filter the same file holds no record: a blank image.
+  fileAnswer = [&](const FileDialogRequest&) {
+    return FileDialogAnswer(QString::fromStdString(raw), 0);
+  };
+  Item("WczytajEEPROMint1")->trigger();
+  EXPECT_EQ(window->Workspace().eepromInt.Cell(0), 0xFF);
+}
+
 // A pack whose every text names its pack and key ("Alpha 8"); `skip` is left out.
 std::string Pack(const std::string& name, int skip = 0) {
   std::string text = "[LANG]\r\nNAME=" + name + "\r\n[TXT]\r\n";

@@ -43,7 +43,7 @@ class WindowFixture {
     d.showMessage = [this](const QString& t) { messages << t; };
     window->SetFileDialog([this](QWidget*, const FileDialogRequest& request) {
       requests.push_back(request);
-      return fileAnswer ? fileAnswer(request) : QString();
+      return fileAnswer ? fileAnswer(request) : FileDialogAnswer();
     });
     return *window;
   }
@@ -86,7 +86,7 @@ class WindowFixture {
   QStringList questions, infos, messages;
   bool answer = true;
   std::vector<FileDialogRequest> requests;
-  std::function<QString(const FileDialogRequest&)> fileAnswer;
+  std::function<FileDialogAnswer(const FileDialogRequest&)> fileAnswer;
 
  private:
   ScopedCurrentDir here_;
