@@ -32,7 +32,8 @@ struct Window {
     dialogs.showInfo = [this](const QString& t) { infos << t; };
     dialogs.showMessage = [this](const QString& t) { messages << t; };
     runner = std::make_unique<CommandRunner>(ws, dialogs, std::move(simStateDir));
-    QObject::connect(&runner->Operator(), &GuiOperator::LogLine,
+    // The runner lives on this thread: the lines arrive here, queued, as in the window.
+    QObject::connect(&runner->Operator(), &GuiOperator::LogLine, runner.get(),
                      [this](const QString& text, bool error) { log.push_back({text, error}); });
     QObject::connect(runner.get(), &CommandRunner::Finished,
                      [this](app::Command, bool failed, bool) {

@@ -16,7 +16,7 @@ struct Bench {
     ws.SetCardTypeText(std::string(app::FindCardTypeByName("pic2")->text));
     ws.settings.portBackend = "sim";
     runner = std::make_unique<CommandRunner>(ws, dialogs);
-    QObject::connect(&runner->Operator(), &GuiOperator::StatusPanelChanged,
+    QObject::connect(&runner->Operator(), &GuiOperator::StatusPanelChanged, runner.get(),
                      [this](int index, const QString& text) {
                        if (index == 0) portPanel = text;
                      });
