@@ -5,6 +5,7 @@
 #include "avr/chip_table.h"
 #include "avr/operation_log.h"
 #include "avr/spi_transport.h"
+#include "image/hex_to_int.h"
 
 namespace vexilo::avr {
 namespace {
@@ -41,7 +42,7 @@ void WriteFlashWord(port::PortSession& session, FlashWriteMethod method, uint32_
 uint32_t WriteFlash(AvrContext& ctx, AvrChip chip, const image::MemoryImage& flash,
                     const std::string& avrDelay) {
   const AvrChipRow& row = ChipRow(chip);
-  const uint8_t delayMs = WriteDelayMs(avrDelay);
+  const uint8_t delayMs = image::DecimalToByte(avrDelay);
   OperationLog log(ctx, "WRITE", "FLASH");
   log.Line("START");
   const uint32_t length = ImageLength(flash, row.flashWords, kBlankWord);
@@ -74,7 +75,7 @@ uint32_t WriteEepromInt(AvrContext& ctx, AvrChip chip, const image::MemoryImage&
                         const std::string& avrDelay) {
   const AvrChipRow& row = ChipRow(chip);
   const uint8_t delayMs =
-      std::max<uint8_t>(WriteDelayMs(avrDelay), static_cast<uint8_t>(row.eepromDelayFloorMs));
+      std::max<uint8_t>(image::DecimalToByte(avrDelay), static_cast<uint8_t>(row.eepromDelayFloorMs));
   port::Clock& clock = ctx.session.Time();
   OperationLog log(ctx, "WRITE", "EEPROM INT");
   log.Line("START");

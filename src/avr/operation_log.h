@@ -18,7 +18,4 @@ class OperationLog final : public port::OperationLog {
 constexpr uint16_t kBlankWord = 0xFFFF;
 constexpr uint8_t kBlankByte = 0xFF;
 
-// The write delay from the text of avr_delay, in 8 bits; throws image::ConversionError.
-uint8_t WriteDelayMs(const std::string& text);
-
 }  // namespace vexilo::avr

@@ -102,7 +102,7 @@ LoaderImage ReadLoaderFile(LoaderFamily kind, const std::string& path) {
 
 void WriteAvrLoader(port::OperationContext& ctx, avr::AvrChip routine, const LoaderImage& loader,
                     const std::string& avrDelay) {
-  const uint8_t delayMs = static_cast<uint8_t>(image::DecimalToInt(avrDelay));
+  const uint8_t delayMs = image::DecimalToByte(avrDelay);
   port::OperationLog log(ctx, "ATMEL WRITE LOADER");
   port::OperationLog flashLog(ctx, "ATMEL WRITE FLASH");
   port::PortSession& s = ctx.session;
@@ -196,7 +196,7 @@ void WritePicConfig(port::PortSession& s, uint16_t word, uint8_t delayMs) {
 
 void WritePicLoader(port::OperationContext& ctx, pic::PicChip chip, const LoaderImage& loader,
                     const std::string& picDelay) {
-  const uint8_t delayMs = static_cast<uint8_t>(image::DecimalToInt(picDelay));
+  const uint8_t delayMs = image::DecimalToByte(picDelay);
   port::OperationLog log(ctx, "PIC WRITE LOADER");
   port::PortSession& s = ctx.session;
   log.Line("START");

@@ -143,7 +143,7 @@ uint32_t TransferBytes(LoaderFamily loader, uint32_t bytes) {
 }
 
 uint8_t TxDelayFromText(const std::string& text) {
-  return static_cast<uint8_t>(image::DecimalToInt(text));
+  return image::DecimalToByte(text);
 }
 
 }  // namespace vexilo::extee

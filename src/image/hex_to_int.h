@@ -20,6 +20,10 @@ int32_t HexToInt(std::string_view text);
 // Reads `text` as a decimal integer (an optional sign, then digits). Anything else throws
 // ConversionError "'<text>' is not a valid integer value".
 int32_t DecimalToInt(std::string_view text);
+// The same number taken modulo 256, as the write and transmit delays are held (in ms).
+inline uint8_t DecimalToByte(std::string_view text) {
+  return static_cast<uint8_t>(DecimalToInt(text));
+}
 
 // Upper-case hexadecimal with exactly `digits` digits (leading zeros kept).
 std::string ToHex(uint32_t value, int digits);

@@ -42,10 +42,6 @@ std::string Name(const char* verb, const Memory& memory) {
   return std::string("PIC ") + verb + " " + memory.name;
 }
 
-uint8_t WriteDelayMs(const std::string& text) {
-  return static_cast<uint8_t>(image::DecimalToInt(text));
-}
-
 // A cell the image does not have (a smaller image than the chip) counts as erased.
 uint16_t CellOr(const image::MemoryImage& image, uint32_t index, uint16_t blank) {
   return index < image.Cells() ? image.Cell(index) : blank;
@@ -196,7 +192,7 @@ void WriteFlash(PicContext& ctx, PicChip chip, const image::MemoryImage& flash,
     s.Time().SleepMs(kF876PauseMs);
     plan = {UsedLength(flash, memory.cells), true, false};
   }
-  const uint8_t delayMs = WriteDelayMs(picDelay);
+  const uint8_t delayMs = image::DecimalToByte(picDelay);
   log.Line("START");
   if (plan.length == 0) {
     // Nothing to program: no programming mode; the error flag is left as it was.
@@ -218,7 +214,7 @@ void WriteEepromInt(PicContext& ctx, PicChip chip, const image::MemoryImage& eep
   const Memory memory = EepromOf(chip);
   port::OperationLog log(ctx, Name("WRITE", memory));
   port::PortSession& s = ctx.session;
-  const uint8_t delayMs = WriteDelayMs(picDelay);
+  const uint8_t delayMs = image::DecimalToByte(picDelay);
   log.Line("START");
   if (!log.PortUsable()) return log.Line("STOP");
   if (chip == PicChip::PIC16F84) {
@@ -240,7 +236,7 @@ void WriteEepromInt(PicContext& ctx, PicChip chip, const image::MemoryImage& eep
 void WriteConfigWord(PicContext& ctx, PicChip chip, uint16_t word, const std::string& picDelay) {
   port::OperationLog log(ctx, "PIC WRITE CONFIG BIT");
   port::PortSession& s = ctx.session;
-  const uint8_t delayMs = WriteDelayMs(picDelay);
+  const uint8_t delayMs = image::DecimalToByte(picDelay);
   log.Line("START");
   if (!log.PortUsable()) return log.Line("STOP");
   s.Time().SleepMs(kStartPauseMs);
