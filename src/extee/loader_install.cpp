@@ -142,12 +142,9 @@ void WritePicWords(port::OperationContext& ctx, port::OperationLog& errors,
     if (errors.StopRequested()) return;
     const uint16_t value =
         static_cast<uint16_t>(loader.program[2 * word + 1] << 8 | loader.program[2 * word]);
-    pic::PicCommand(s, pic::cmd::kLoadProgram);
-    pic::PicWriteData(s, value);
-    pic::PicCommand(s, pic::cmd::kBeginProgramming);
-    s.Time().SleepMs(delayMs);
-    pic::PicCommand(s, pic::cmd::kReadProgram);
-    if (pic::PicReadData(s) != (value & 0x3FFF)) {
+    const uint16_t back =
+        pic::ProgramAndReadBack(s, pic::cmd::kLoadProgram, value, pic::cmd::kReadProgram, delayMs);
+    if (back != (value & 0x3FFF)) {
       errors.DifferenceAt(word, true);
       return;
     }
@@ -165,30 +162,14 @@ void WritePicEeprom(port::OperationContext& ctx, const LoaderImage& loader, uint
   ctx.op.SetProgress(0, static_cast<uint32_t>(loader.eeprom.size()));
   for (uint32_t address = 0; address < loader.eeprom.size(); ++address) {
     const uint8_t value = loader.eeprom[address];
-    pic::PicCommand(s, pic::cmd::kLoadData);
-    pic::PicWriteData(s, value);
-    pic::PicCommand(s, pic::cmd::kBeginProgramming);
-    s.Time().SleepMs(delayMs);
-    pic::PicCommand(s, pic::cmd::kReadData);
-    if ((pic::PicReadData(s) & 0xFF) != value) {
+    const uint16_t back =
+        pic::ProgramAndReadBack(s, pic::cmd::kLoadData, value, pic::cmd::kReadData, delayMs);
+    if ((back & 0xFF) != value) {
       errors.DifferenceAt(address, true);
       return;
     }
     pic::PicCommand(s, pic::cmd::kIncrementAddress);
     ctx.op.SetProgress(address + 1, static_cast<uint32_t>(loader.eeprom.size()));
-  }
-}
-
-// The loader's configuration word, written twice as the configuration write does.
-void WritePicConfig(port::PortSession& s, uint16_t word, uint8_t delayMs) {
-  for (int i = 0; i < 2; ++i) {
-    pic::PicCommand(s, pic::cmd::kLoadConfiguration);
-    pic::PicWriteData(s, word);
-    for (int k = 0; k < pic::kConfigWordIncrements; ++k) {
-      pic::PicCommand(s, pic::cmd::kIncrementAddress);
-    }
-    pic::PicCommand(s, pic::cmd::kBeginProgramming);
-    s.Time().SleepMs(delayMs);
   }
 }
 
@@ -214,7 +195,7 @@ void WritePicLoader(port::OperationContext& ctx, pic::PicChip chip, const Loader
       s.Time().SleepMs(kConfigPauseMs);
       s.SetMCLR(1);
       WritePicEeprom(ctx, loader, delayMs);
-      WritePicConfig(s, kF84LoaderConfig, delayMs);
+      pic::ProgramConfigWord(s, kF84LoaderConfig, delayMs);
       s.SetMCLR(0);
     }
   } else {
@@ -223,7 +204,7 @@ void WritePicLoader(port::OperationContext& ctx, pic::PicChip chip, const Loader
     s.Time().SleepMs(kConfigPauseMs);
     s.SetMCLR(1);
     // Written even after a difference: the chip then holds a loader that does not run.
-    WritePicConfig(s, kF876LoaderConfig, delayMs);
+    pic::ProgramConfigWord(s, kF876LoaderConfig, delayMs);
     s.SetMCLR(0);
   }
   if (ctx.errorFlag == 0) log.Line("OK");

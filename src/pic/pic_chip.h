@@ -8,8 +8,8 @@ enum class PicChip { PIC16F84, PIC16F876 };
 
 struct PicChipRow {
   const char* name;
-  uint32_t flashWords;   // program memory, 14-bit words
-  uint32_t eepromBytes;  // data EEPROM
+  uint32_t flashWords;      // program memory, 14-bit words
+  uint32_t eepromBytes;     // data EEPROM
   const char* configLabel;  // the log text before the configuration word
 };
 

@@ -126,11 +126,10 @@ void WriteCells(PicContext& ctx, port::OperationLog& log, const Memory& memory,
       ctx.op.SetProgress(address + 1, plan.length);
     }
     const uint16_t value = CellOr(image, address, kErasedWord);
-    PicCommand(s, memory.loadCommand);
-    PicWriteData(s, value);
-    PicCommand(s, cmd::kBeginProgramming);
-    s.Time().SleepMs(delayMs);
-    if ((ReadCell(s, memory) & memory.compareMask) != (value & memory.compareMask)) {
+    const uint16_t back =
+        ProgramAndReadBack(s, memory.loadCommand, value, memory.readCommand, delayMs) &
+        memory.readMask;
+    if ((back & memory.compareMask) != (value & memory.compareMask)) {
       log.DifferenceAt(address, true);
       break;
     }
@@ -154,13 +153,6 @@ uint32_t UsedLength(const image::MemoryImage& flash, uint32_t words) {
   uint32_t length = words;
   while (length > 0 && CellOr(flash, length - 1, kErasedWord) == kErasedWord) --length;
   return length;
-}
-
-// The word that reaches the chip with Load Configuration and walks to 0x2007.
-void LoadConfigWord(port::PortSession& s, uint16_t word) {
-  PicCommand(s, cmd::kLoadConfiguration);
-  PicWriteData(s, word);
-  for (int i = 0; i < kConfigWordIncrements; ++i) PicCommand(s, cmd::kIncrementAddress);
 }
 
 }  // namespace
@@ -242,11 +234,7 @@ void WriteConfigWord(PicContext& ctx, PicChip chip, uint16_t word, const std::st
   s.Time().SleepMs(kStartPauseMs);
   ctx.op.Log(PicRow(chip).configLabel + image::ToHex(word, 4));
   s.SetMCLR(1);
-  for (int i = 0; i < 2; ++i) {
-    LoadConfigWord(s, word);
-    PicCommand(s, cmd::kBeginProgramming);
-    s.Time().SleepMs(delayMs);
-  }
+  ProgramConfigWord(s, word, delayMs);
   s.SetMCLR(0);
   log.Line("STOP");
 }

@@ -45,16 +45,33 @@ uint16_t PicReadData(port::PortSession& session) {
   return result;
 }
 
+void LoadConfigWord(port::PortSession& session, uint16_t word) {
+  PicCommand(session, cmd::kLoadConfiguration);
+  PicWriteData(session, word);
+  for (int i = 0; i < kConfigWordIncrements; ++i) PicCommand(session, cmd::kIncrementAddress);
+}
+
+void ProgramConfigWord(port::PortSession& session, uint16_t word, uint8_t delayMs) {
+  for (int i = 0; i < 2; ++i) {
+    LoadConfigWord(session, word);
+    PicCommand(session, cmd::kBeginProgramming);
+    session.Time().SleepMs(delayMs);
+  }
+}
+
+uint16_t ProgramAndReadBack(port::PortSession& session, uint8_t load, uint16_t value, uint8_t read,
+                            uint8_t delayMs) {
+  PicCommand(session, load);
+  PicWriteData(session, value);
+  PicCommand(session, cmd::kBeginProgramming);
+  session.Time().SleepMs(delayMs);
+  PicCommand(session, read);
+  return PicReadData(session);
+}
+
 namespace {
 
 constexpr uint16_t kAllOnes = 0x3FFF;
-
-// Load Configuration and walk to the configuration word at 0x2007.
-void GoToConfigWord(port::PortSession& session) {
-  PicCommand(session, cmd::kLoadConfiguration);
-  PicWriteData(session, kAllOnes);
-  for (int i = 0; i < kConfigWordIncrements; ++i) PicCommand(session, cmd::kIncrementAddress);
-}
 
 // Commands 1, 7, begin programming, 20 ms, 1, 7: the chip's code protection clear and erase.
 void EraseSetupPair(port::PortSession& session) {
@@ -75,7 +92,7 @@ void Restart(port::PortSession& session) {
 // a fresh programming mode with the data memory's load in place.
 void ClearProtectionAndLoadData(port::PortSession& s) {
   s.SetMCLR(1);
-  GoToConfigWord(s);
+  LoadConfigWord(s, kAllOnes);
   EraseSetupPair(s);
   Restart(s);
   PicCommand(s, cmd::kLoadData);

@@ -34,6 +34,17 @@ void PicWriteData(port::PortSession& session, uint16_t word);
 // A 16-clock frame read from the chip with RB7 released (DTR high); bits 14 and 15 are 0.
 uint16_t PicReadData(port::PortSession& session);
 
+// Load Configuration with `word`, then seven increments: the address counter at the
+// configuration word, 0x2007.
+void LoadConfigWord(port::PortSession& session, uint16_t word);
+// Programs the configuration word: twice Load Configuration to 0x2007, begin programming and
+// the write delay. Nothing is read back.
+void ProgramConfigWord(port::PortSession& session, uint16_t word, uint8_t delayMs);
+// Programs one cell at the address counter: the `load` command with `value`, begin
+// programming, the write delay, then the `read` command; returns the frame read back.
+uint16_t ProgramAndReadBack(port::PortSession& session, uint8_t load, uint16_t value, uint8_t read,
+                            uint8_t delayMs);
+
 // Bulk erase with code protection clear, five passes each, for the PIC16F84 and the
 // PIC16F876. No read-back: the verify or write that follows shows whether it worked.
 void PicEraseF84(PicContext& ctx);
