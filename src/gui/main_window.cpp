@@ -1,7 +1,6 @@
 #include "gui/main_window.h"
 
 #include <QAction>
-#include <algorithm>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -25,6 +24,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/settings.h"
 #include "gui/command_runner.h"
@@ -35,9 +35,7 @@
 #include "gui/setup_tab.h"
 #include "gui/test_tabs.h"
 #include "gui/tool_icons.h"
-#include "port/io_backend.h"
-#include "port/tty_backend.h"
-#include "sim/sim_backend.h"
+#include "port/backend.h"
 
 namespace vexilo::gui {
 namespace {
@@ -79,28 +77,16 @@ FileDialogAnswer DefaultFileDialog(QWidget* parent, const FileDialogRequest& req
           static_cast<int>(request.filters.indexOf(dialog.selectedNameFilter()))};
 }
 
-// The status bar's system line of the backend the settings choose, and whether the simulator
-// stands in for the adapter.
+// The status bar's system line for the port access the settings choose, and what stands
+// behind it.
 QString SystemLineOf(const app::Settings& settings) {
-  std::unique_ptr<port::PortBackend> backend;
-  if (settings.portBackend == "sim") {
-    backend = std::make_unique<sim::SimBackend>();
-  } else if (settings.portBackend == "io") {
-    port::IoBackendConfig config;
-    config.comDevices = settings.comDevices;
-    backend = std::make_unique<port::IoBackend>(config);
-  } else if (settings.portBackend == "tty") {
-    backend = std::make_unique<port::TtyBackend>(settings.comDevices[settings.avrPicCom]);
-  } else {
-    return QStringLiteral("System : Linux (unknown port access \"%1\")")
-        .arg(Q(settings.portBackend));
-  }
-  QString line = Q(backend->SystemLine());
+  const QString line = QString::fromUtf8(port::kLinuxSystemLine);
   if (settings.portBackend == "sim") return line + QStringLiteral(" (simulator)");
+  if (settings.portBackend == "io") return line + QStringLiteral(" (port I/O)");
   if (settings.portBackend == "tty") {
     return line + QStringLiteral(" (%1)").arg(Q(settings.comDevices[settings.avrPicCom]));
   }
-  return line + QStringLiteral(" (port I/O)");
+  return line + QStringLiteral(" (unknown port access \"%1\")").arg(Q(settings.portBackend));
 }
 
 // The menu items: name, caption, and the command an item runs (load and save items run none).
@@ -460,8 +446,8 @@ void TForm1::ConnectRunner() {
               }
               if (command == app::Command::Erase) item = toolButtons_[5]->text().remove('&');
               if (command == app::Command::SetBits) item = toolButtons_[6]->text().remove('&');
-              dialogs_.showMessage(QStringLiteral("%1: not available for the %2")
-                                       .arg(item, Q(ws_.CardTypeText())));
+              dialogs_.showMessage(
+                  QStringLiteral("%1: not available for the %2").arg(item, Q(ws_.CardTypeText())));
             }
           });
 }
@@ -618,10 +604,10 @@ void TForm1::LoadImage(app::ImageId id) {
   // The EEPROM filters: HEX, BIN, or all files (then the name decides).
   static constexpr app::EepromFileFormat kFormats[] = {
       app::EepromFileFormat::Hex, app::EepromFileFormat::Bin, app::EepromFileFormat::ByName};
-  const app::EepromFileFormat format = id == app::ImageId::Flash || answer.filter < 0 ||
-                                               answer.filter > 2
-                                           ? app::EepromFileFormat::ByName
-                                           : kFormats[answer.filter];
+  const app::EepromFileFormat format =
+      id == app::ImageId::Flash || answer.filter < 0 || answer.filter > 2
+          ? app::EepromFileFormat::ByName
+          : kFormats[answer.filter];
   if (id == app::ImageId::Flash) QApplication::setOverrideCursor(Qt::WaitCursor);
   try {
     SetGroupCaption(id, app::LoadImageFile(ws_, id, path.toStdString(), format));

@@ -14,6 +14,9 @@ namespace vexilo::port {
 // while it drives the lines (OS-held mode).
 enum class SessionMode { Direct, OsHeld };
 
+// The status bar line of every backend on this system.
+inline constexpr char kLinuxSystemLine[] = "System : Linux";
+
 // Everything a port session needs from one kind of port access: the registers, the serial
 // device, the permission to use the ports, the clock and how to open a session.
 class PortBackend {
@@ -24,7 +27,7 @@ class PortBackend {
   virtual IoPermission& Permission() = 0;
   virtual Clock& Time() = 0;
   virtual SessionMode Mode() const = 0;
-  // Shown in the status bar, for example "System : Linux".
+  // Shown in the status bar, for example kLinuxSystemLine.
   virtual std::string SystemLine() const = 0;
   // The device path `comm` opens for COM1 .. COM4 (index 0 .. 3).
   virtual std::string DeviceForCom(int index) const = 0;

@@ -51,7 +51,7 @@ class IoBackend final : public PortBackend {
   IoPermission& Permission() override { return permission_; }
   Clock& Time() override { return clock_; }
   SessionMode Mode() const override { return SessionMode::OsHeld; }
-  std::string SystemLine() const override { return "System : Linux"; }
+  std::string SystemLine() const override { return kLinuxSystemLine; }
   std::string DeviceForCom(int index) const override;
 
  private:

@@ -50,7 +50,7 @@ class TtyBackend final : public PortBackend {
   IoPermission& Permission() override { return permission_; }
   Clock& Time() override { return clock_; }
   SessionMode Mode() const override { return SessionMode::Direct; }
-  std::string SystemLine() const override { return "System : Linux"; }
+  std::string SystemLine() const override { return kLinuxSystemLine; }
   // The one device, whichever COM port is selected.
   std::string DeviceForCom(int index) const override;
   bool BeginSession(uint16_t base) override;

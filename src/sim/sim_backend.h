@@ -78,7 +78,7 @@ class SimBackend final : public port::PortBackend {
   port::IoPermission& Permission() override { return permission_; }
   port::Clock& Time() override { return clock_; }
   port::SessionMode Mode() const override { return port::SessionMode::Direct; }
-  std::string SystemLine() const override { return "System : Linux"; }
+  std::string SystemLine() const override { return port::kLinuxSystemLine; }
   std::string DeviceForCom(int index) const override;
 
   port::VirtualClock& VirtualTime() { return clock_; }
