@@ -13,24 +13,6 @@
 namespace vexilo::app {
 namespace {
 
-sim::CardType SimCardType(const CardType& card) {
-  switch (card.chip) {
-    case Chip::AT90S8515:
-      return sim::CardType::FunCard;
-    case Chip::PIC16F84:
-      return sim::CardType::WaferCard;
-    case Chip::PIC16F876:
-      return sim::CardType::PicCard2;
-    case Chip::ATmega128:
-      return sim::CardType::BlackCard;
-    case Chip::ATmega163:
-      return sim::CardType::AtmegaCard;
-    case Chip::ATmega8515:
-      return sim::CardType::NeooCard;
-  }
-  return sim::CardType::FunCard;
-}
-
 std::unique_ptr<sim::SimBackend> MakeSimulator(const RigOptions& options, Workspace& ws) {
   sim::SimOptions sim;
   const CardType* card = ws.Card() ? ws.Card() : FindCardType(kDefaultCardType);
@@ -50,6 +32,24 @@ std::unique_ptr<sim::SimBackend> MakeSimulator(const RigOptions& options, Worksp
 }
 
 }  // namespace
+
+sim::CardType SimCardType(const CardType& card) {
+  switch (card.chip) {
+    case Chip::AT90S8515:
+      return sim::CardType::FunCard;
+    case Chip::PIC16F84:
+      return sim::CardType::WaferCard;
+    case Chip::PIC16F876:
+      return sim::CardType::PicCard2;
+    case Chip::ATmega128:
+      return sim::CardType::BlackCard;
+    case Chip::ATmega163:
+      return sim::CardType::AtmegaCard;
+    case Chip::ATmega8515:
+      return sim::CardType::NeooCard;
+  }
+  return sim::CardType::FunCard;
+}
 
 Rig::Rig(const RigOptions& options, Workspace& ws, port::Operator& op)
     : name_(options.backend), simStateFile_(options.simStateFile) {

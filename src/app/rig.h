@@ -9,11 +9,13 @@
 
 namespace vexilo::sim {
 class SimBackend;
-}
+enum class CardType;
+}  // namespace vexilo::sim
 
 namespace vexilo::app {
 
 class Workspace;
+struct CardType;
 
 // The adapter's three uses of the card contacts.
 enum class AdapterMode { Phoenix, Avr, Pic };
@@ -62,6 +64,9 @@ class Rig {
   sim::SimBackend* sim_ = nullptr;
   std::unique_ptr<port::PortSession> session_;
 };
+
+// The simulated card that stands for a card type.
+sim::CardType SimCardType(const CardType& card);
 
 // The names the rig accepts, for help texts.
 inline constexpr const char* kBackendNames = "sim|io|tty";

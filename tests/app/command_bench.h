@@ -118,15 +118,6 @@ class WatchedBackend final : public port::PortBackend {
   bool refuse = false;
 };
 
-inline sim::CardType SimCardOf(const std::string& name) {
-  if (name == "fun") return sim::CardType::FunCard;
-  if (name == "neoo") return sim::CardType::NeooCard;
-  if (name == "atmega") return sim::CardType::AtmegaCard;
-  if (name == "wafer") return sim::CardType::WaferCard;
-  if (name == "pic2") return sim::CardType::PicCard2;
-  return sim::CardType::BlackCard;
-}
-
 // A workspace for one card type and a rig with that card in a simulated adapter.
 struct Bench {
   explicit Bench(const std::string& card, sim::SimFaults faults = {}, bool autoMode = true) {
@@ -134,7 +125,7 @@ struct Bench {
     ws.settings.autoMode = autoMode;
     ws.settings.avrDelay = "20";  // the ATmega163 page write takes 15 ms
     sim::SimOptions options;
-    options.card = SimCardOf(card);
+    options.card = SimCardType(*ws.Card());
     options.faults = faults;
     options.eepromBytes = ExtEepromBytes(*ws.Card(), ws.options);
     auto simulator = std::make_unique<sim::SimBackend>(options);
