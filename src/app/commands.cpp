@@ -1,15 +1,62 @@
 #include "app/commands.h"
 
 #include "app/command_frames.h"
+#include "image/hex_to_int.h"
 
 namespace vexilo::app {
 namespace {
 
-// Passes everything on and remembers whether an error line was written.
+bool IsExtCommand(Command command) {
+  return command == Command::ReadEepromExt || command == Command::VerifyEepromExt ||
+         command == Command::ProgramEepromExt || command == Command::ProgramFull;
+}
+
+// The commands that program cells and so pause the family's write delay.
+bool WritesCells(Command command, const CardType& card) {
+  switch (command) {
+    case Command::ProgramFlash:
+    case Command::ProgramEepromInt:
+    case Command::ProgramFlashEepromInt:
+    case Command::ProgramFull:
+      return true;
+    case Command::SetBits:  // the PIC configuration word write pauses the write delay
+      return card.family == Family::Pic;
+    default:
+      return false;
+  }
+}
+
+// Converts every setting the command will read before anything is sent, so a text that is
+// not a number cannot stop a command halfway (after the chip erase, say).
+void CheckSettingsFor(Command command, const CardType& card, const Workspace& ws) {
+  struct Use {
+    const char* section;
+    const char* key;
+    const std::string& value;
+  };
+  std::vector<Use> uses{{"PHOENIX", "ATRDelay", ws.settings.atrDelay}};  // every session
+  if (WritesCells(command, card)) {
+    uses.push_back(card.family == Family::Avr ? Use{"AVR", "Delay", ws.settings.avrDelay}
+                                              : Use{"PIC", "Delay", ws.settings.picDelay});
+  }
+  if (IsExtCommand(command)) uses.push_back({"PHOENIX", "TXDelay", ws.settings.txDelay});
+  for (const Use& use : uses) {
+    try {
+      image::DecimalToInt(use.value);
+    } catch (const image::ConversionError&) {
+      throw SettingError(ws.settingsSource + ": [" + use.section + "] " + use.key + ": '" +
+                         image::ShortenForMessage(use.value) + "' is not a number");
+    }
+  }
+}
+
+// Passes everything on and remembers whether an error line was written and whether a
+// question was answered No.
 class ErrorWatch final : public port::Operator {
  public:
   explicit ErrorWatch(port::Operator& inner) : inner_(inner) {}
   bool SawError() const { return sawError_; }
+  bool Declined() const { return declined_; }
 
   void SetStatusPanel(int index, const std::string& text) override {
     inner_.SetStatusPanel(index, text);
@@ -25,7 +72,11 @@ class ErrorWatch final : public port::Operator {
     inner_.SetProgress(position, maximum);
   }
   void SetAddress(const std::string& text) override { inner_.SetAddress(text); }
-  bool AskYesNo(const std::string& question) override { return inner_.AskYesNo(question); }
+  bool AskYesNo(const std::string& question) override {
+    const bool yes = inner_.AskYesNo(question);
+    declined_ = declined_ || !yes;
+    return yes;
+  }
   void ShowInfo(const std::string& text) override { inner_.ShowInfo(text); }
   bool StopRequested() const override { return inner_.StopRequested(); }
   void ClearStopRequest() override { inner_.ClearStopRequest(); }
@@ -33,6 +84,7 @@ class ErrorWatch final : public port::Operator {
  private:
   port::Operator& inner_;
   bool sawError_ = false;
+  bool declined_ = false;
 };
 
 }  // namespace
@@ -72,8 +124,12 @@ CommandResult RunCommand(Command command, Workspace& ws, Rig& rig, port::Operato
   op.ClearStopRequest();  // a stop asked for during an earlier command does not carry over
   ErrorWatch watch(op);
   uint8_t errorBefore = ws.ErrorFlag;
+  // Every command starts with a clear error flag, so the same card and image give the same
+  // log lines whatever ran before (a PIC16F876 FLASH write of a blank image says OK also
+  // after a failed verify), and the command's own result can be told from the flag.
   ws.ErrorFlag = 0;
   try {
+    CheckSettingsFor(command, *card, ws);
     switch (command) {
       case Command::ReadEepromExt:
       case Command::ProgramEepromExt:
@@ -94,6 +150,7 @@ CommandResult RunCommand(Command command, Workspace& ws, Rig& rig, port::Operato
     watch.ShowMessage(e.what());
     result.failed = true;
   }
+  result.declined = watch.Declined();
   result.failed = result.failed || watch.SawError() || (result.ran && ws.ErrorFlag);
   if (!result.ran) ws.ErrorFlag = errorBefore;
   return result;

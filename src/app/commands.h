@@ -1,5 +1,6 @@
 #pragma once
 #include <optional>
+#include <stdexcept>
 #include <string_view>
 
 #include "app/rig.h"
@@ -32,6 +33,7 @@ enum class Command {
 struct CommandResult {
   bool ran = false;     // the card type has this command
   bool failed = false;  // an operation failed: the error flag, an error line or an exception
+  bool declined = false;  // a question was answered No, so (part of) the command did not run
 };
 
 // Runs `command` for the workspace's card type on the rig. A card type text that names no
@@ -42,6 +44,13 @@ CommandResult RunCommand(Command command, Workspace& ws, Rig& rig, port::Operato
 
 // The command-line name of a command ("read flash", "program flash+eeprom-int", "erase").
 std::optional<Command> CommandFromName(std::string_view verb, std::string_view what);
+
+// A setting the command needs that cannot be used; the message names the settings file (or
+// the Setup tab), the section and key, and the value.
+class SettingError : public std::invalid_argument {
+ public:
+  using std::invalid_argument::invalid_argument;
+};
 
 // The confirmation asked before the chip erase.
 inline constexpr char kEraseQuestion[] = "Czy napewno chcesz wykasować FLASH ?";

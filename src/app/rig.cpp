@@ -16,6 +16,7 @@ namespace {
 std::unique_ptr<sim::SimBackend> MakeSimulator(const RigOptions& options, Workspace& ws) {
   sim::SimOptions sim;
   const CardType* card = ws.Card() ? ws.Card() : FindCardType(kDefaultCardType);
+  CheckSimFaults(options.simFaults, *card);
   sim.card = SimCardType(*card);
   sim.eepromBytes = ExtEepromBytes(*card, ws.options);
   sim.comIndex = ws.settings.avrPicCom;
@@ -32,6 +33,22 @@ std::unique_ptr<sim::SimBackend> MakeSimulator(const RigOptions& options, Worksp
 }
 
 }  // namespace
+
+void CheckSimFaults(const std::vector<std::string>& faults, const CardType& card) {
+  const sim::SimFaults parsed = sim::ParseFaults(faults);
+  if (!parsed.chip.stuck) return;
+  const uint32_t address = parsed.chip.stuck->byteAddress;
+  if (card.family == Family::Pic) {
+    throw sim::FaultError("fault stuck-bit: the simulated " + std::string(card.text) +
+                          " has no stuck bits (AVR cards only)");
+  }
+  const uint32_t flashBytes = card.flashWords * 2;
+  if (address >= flashBytes) {
+    throw sim::FaultError("fault stuck-bit: address " + std::to_string(address) +
+                          " is beyond the " + std::to_string(flashBytes) +
+                          "-byte program memory of the " + std::string(card.text));
+  }
+}
 
 sim::CardType SimCardType(const CardType& card) {
   switch (card.chip) {

@@ -68,6 +68,11 @@ class Rig {
 // The simulated card that stands for a card type.
 sim::CardType SimCardType(const CardType& card);
 
+// Checks the simulator fault names for a card type: an unknown name or bad value, and a stuck
+// bit the card's chip cannot have (beyond its program memory, or on a PIC, whose model has
+// none), throw std::invalid_argument naming the fault.
+void CheckSimFaults(const std::vector<std::string>& faults, const CardType& card);
+
 // The names the rig accepts, for help texts.
 inline constexpr const char* kBackendNames = "sim|io|tty";
 

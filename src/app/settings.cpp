@@ -25,10 +25,17 @@ void ConfigureIni(CSimpleIniA& ini) {
   ini.SetSpaces(false);
 }
 
-void LoadIni(CSimpleIniA& ini, const std::string& path) {
+// The settings files of this program are a few hundred bytes.
+constexpr uint64_t kMaxSettingsBytes = 1 << 20;
+
+void LoadIniOrThrow(CSimpleIniA& ini, const std::string& path) {
   ConfigureIni(ini);
+  ini.LoadData(DecodeText(image::ReadWholeFile(path, kMaxSettingsBytes)));
+}
+
+void LoadIni(CSimpleIniA& ini, const std::string& path) {
   try {
-    ini.LoadData(DecodeText(image::ReadWholeFile(path)));
+    LoadIniOrThrow(ini, path);
   } catch (const image::FileError&) {
     // A missing or unreadable file reads as empty.
   }
@@ -80,9 +87,9 @@ std::string DefaultSettingsPath() {
   return std::string(buffer) + "/config.cfg";
 }
 
-Settings LoadSettings(const std::string& path) {
-  CSimpleIniA ini;
-  LoadIni(ini, path);
+namespace {
+
+Settings SettingsFromIni(const CSimpleIniA& ini) {
   const Settings d;
   Settings s;
   s.avrPicCom = ComIndex(ini, kAvrPicPortSection, d.avrPicCom);
@@ -103,6 +110,20 @@ Settings LoadSettings(const std::string& path) {
     s.comDevices[i] = Text(ini, kBackendSection, key.c_str(), d.comDevices[i]);
   }
   return s;
+}
+
+}  // namespace
+
+Settings LoadSettings(const std::string& path) {
+  CSimpleIniA ini;
+  LoadIni(ini, path);
+  return SettingsFromIni(ini);
+}
+
+Settings LoadSettingsFile(const std::string& path) {
+  CSimpleIniA ini;
+  LoadIniOrThrow(ini, path);
+  return SettingsFromIni(ini);
 }
 
 void SaveSettings(const std::string& path, const Settings& s) {

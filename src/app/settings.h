@@ -36,6 +36,9 @@ std::string DefaultSettingsPath();
 // Reads the file; a missing file or key, or a value a control cannot take, gives that
 // control's own default. Never throws.
 Settings LoadSettings(const std::string& path);
+// The same for a file named on purpose: one that cannot be read (missing, a folder, unreadable,
+// too large) throws image::FileError with the system's reason instead of giving defaults.
+Settings LoadSettingsFile(const std::string& path);
 
 // Writes every setting but the card type (written when it changes), keeping the other
 // sections and keys of the file. Throws image::FileError when the file cannot be written.

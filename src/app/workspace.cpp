@@ -95,14 +95,27 @@ const CardType& RequireImage(const Workspace& ws, ImageId id) {
 
 }  // namespace
 
+namespace {
+
+std::string SizeText(uint32_t bytes) {
+  return bytes % 1024 == 0 ? std::to_string(bytes / 1024) + " KB"
+                           : std::to_string(bytes) + " bytes";
+}
+
+}  // namespace
+
 std::string LoadImageFile(Workspace& ws, ImageId id, const std::string& path,
-                          EepromFileFormat format) {
+                          EepromFileFormat format, std::string* note) {
   const CardType& card = RequireImage(ws, id);
   const bool bin = format == EepromFileFormat::ByName ? image::IsBinFileName(path)
                                                       : format == EepromFileFormat::Bin;
+  uint32_t dropped = 0;
+  uint32_t imageBytes = 0;
   switch (id) {
     case ImageId::Flash: {
       image::FlashFile file = image::LoadFlashHex(path, card.Layout());
+      dropped = file.droppedBytes;
+      imageBytes = file.flash.SizeBytes();
       ws.flash = std::move(file.flash);
       ws.eepromInt = std::move(file.eepromInt);
       if (card.family == Family::Pic) {
@@ -112,16 +125,23 @@ std::string LoadImageFile(Workspace& ws, ImageId id, const std::string& path,
       break;
     }
     case ImageId::EepromInt:
-      ws.eepromInt = bin ? image::LoadEepromBin(path, card.eepromIntBytes)
-                         : image::LoadEepromIntHex(path, card.eepromIntBytes);
+      imageBytes = card.eepromIntBytes;
+      ws.eepromInt = bin ? image::LoadEepromBin(path, imageBytes, &dropped)
+                         : image::LoadEepromIntHex(path, imageBytes, &dropped);
       ws.eepromIntFile = path;
       break;
     case ImageId::EepromExt: {
-      uint32_t size = ExtEepromBytes(card, ws.options);
-      ws.eepromExt = bin ? image::LoadEepromBin(path, size) : image::LoadEepromExtHex(path, size);
+      imageBytes = ExtEepromBytes(card, ws.options);
+      ws.eepromExt = bin ? image::LoadEepromBin(path, imageBytes, &dropped)
+                         : image::LoadEepromExtHex(path, imageBytes, &dropped);
       ws.eepromExtFile = path;
       break;
     }
+  }
+  if (note) {
+    *note = dropped == 0 ? std::string()
+                         : path + ": " + std::to_string(dropped) + " bytes outside the " +
+                               SizeText(imageBytes) + " image were not loaded";
   }
   return path;
 }

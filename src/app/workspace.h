@@ -50,6 +50,8 @@ class Workspace {
   avr::FuseDialog* FuseDialogOfCard();
 
   Settings settings;
+  // Where the settings came from, for messages: the settings file, or the Setup tab.
+  std::string settingsSource = "Setup";
   // The replaceable texts: the window's own until a language pack is applied.
   LanguageTexts texts = BuiltInTexts();
 
@@ -66,8 +68,11 @@ class Workspace {
 // How an EEPROM image file is read: by its name (".bin" is raw bytes), or as the file
 // dialog's filter says.
 enum class EepromFileFormat { ByName, Hex, Bin };
+// `note`, when given, gets a line for bytes of the file that lie outside the image ("N bytes
+// outside the 8 KB image were not loaded"), or is emptied.
 std::string LoadImageFile(Workspace& ws, ImageId id, const std::string& path,
-                          EepromFileFormat format = EepromFileFormat::ByName);
+                          EepromFileFormat format = EepromFileFormat::ByName,
+                          std::string* note = nullptr);
 std::string SaveImageFile(Workspace& ws, ImageId id, const std::string& path);
 
 // The name used on the command line and in messages: "flash", "eeprom-int", "eeprom-ext".

@@ -95,19 +95,25 @@ class Runner {
       } catch (const std::exception& e) {
         out_.flush();
         err_ << "vexilo-cli: " << action.verb << (action.args.empty() ? "" : " " + action.args[0])
-             << ": " << e.what() << '\n';
+             << ": " << Printable(e.what()) << '\n';
         status = 1;
       }
       if (status) break;
     }
-    Finish();
+    if (!Finish()) status = 1;
     return status;
   }
 
  private:
   void SetUp() {
-    std::string path = options_.config.empty() ? app::DefaultSettingsPath() : options_.config;
-    ws_.settings = app::LoadSettings(path);
+    if (options_.config.empty()) {
+      ws_.settings = app::LoadSettings(app::DefaultSettingsPath());
+      ws_.settingsSource = "config.cfg";
+    } else {
+      // A file named on purpose must be there: defaults in its place would go unnoticed.
+      ws_.settings = app::LoadSettingsFile(options_.config);
+      ws_.settingsSource = options_.config;
+    }
     if (!options_.port.empty()) ws_.settings.portBackend = options_.port;
     if (options_.com) ws_.settings.avrPicCom = ws_.settings.phoenixCom = options_.com - 1;
     ApplyLanguage(ws_);
@@ -122,6 +128,14 @@ class Runner {
       if (!ws_.Card()) throw UsageError("--ext-size needs a card type");
       SelectExtSize(ws_, options_.extSize);
     }
+    if (!options_.simFaults.empty()) {
+      const app::CardType* card = ws_.Card() ? ws_.Card() : app::FindCardType(app::kDefaultCardType);
+      try {
+        app::CheckSimFaults(options_.simFaults, *card);
+      } catch (const std::invalid_argument& e) {
+        throw UsageError(std::string("--sim-fault: ") + e.what());
+      }
+    }
   }
 
   app::Rig& TheRig() {
@@ -135,19 +149,24 @@ class Runner {
     return *rig_;
   }
 
-  void Finish() {
-    if (!rig_) return;
+  // False when the card state could not be kept.
+  bool Finish() {
+    if (!rig_) return true;
     rig_->Session().ClosePort();
+    bool saved = true;
     try {
       rig_->SaveSimState();
     } catch (const std::exception& e) {
-      err_ << "vexilo-cli: " << e.what() << '\n';
+      out_.flush();
+      err_ << "vexilo-cli: " << Printable(e.what()) << '\n';
+      saved = false;
     }
     if (sim::SimBackend* sim = rig_->Simulator()) {
       out_.flush();
       err_ << "vexilo-cli: simulated hardware time " << std::fixed << std::setprecision(3)
            << static_cast<double>(sim->VirtualTime().NowUs()) / 1e6 << " s\n";
     }
+    return saved;
   }
 
   const app::CardType& RequireCard() {
@@ -166,7 +185,13 @@ class Runner {
     if (a.verb == "show") return Show(card, a.args[0]);
     if (a.verb == "set") return Set(card, a.args);
     if (a.verb == "load") {
-      app::LoadImageFile(ws_, ImageIdOf(a.args[0]), a.args[1]);
+      std::string note;
+      app::LoadImageFile(ws_, ImageIdOf(a.args[0]), a.args[1], app::EepromFileFormat::ByName,
+                         &note);
+      if (!note.empty()) {
+        out_.flush();
+        err_ << "vexilo-cli: " << Printable(note) << '\n';
+      }
       return;
     }
     if (a.verb == "save") {
@@ -178,6 +203,11 @@ class Runner {
     app::CommandResult result = app::RunCommand(*command, ws_, TheRig(), op_);
     if (!result.ran) {
       throw std::invalid_argument("not available for the " + std::string(card.text));
+    }
+    if (result.declined && !result.failed) {
+      throw std::runtime_error(
+          "not done: the question was answered No" +
+          std::string(options_.yes ? "" : " (give --yes to answer Yes without being asked)"));
     }
     if (result.failed) throw ActionFailed(a.verb);
   }
@@ -305,10 +335,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     Runner runner(options, out, err, in);
     return runner.Run();
   } catch (const UsageError& e) {
-    err << "vexilo-cli: " << e.what() << "\n(see vexilo-cli --help)\n";
+    err << "vexilo-cli: " << Printable(e.what()) << "\n(see vexilo-cli --help)\n";
     return 2;
   } catch (const std::exception& e) {
-    err << "vexilo-cli: " << e.what() << '\n';
+    err << "vexilo-cli: " << Printable(e.what()) << '\n';
     return 1;
   }
 }

@@ -15,6 +15,23 @@ extern "C" void OnInterrupt(int) {
 
 }  // namespace
 
+std::string Printable(std::string_view text) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
+      out += "\\x";
+      out += kDigits[byte >> 4];
+      out += kDigits[byte & 0xF];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 void InstallStopOnInterrupt() { std::signal(SIGINT, OnInterrupt); }
 
 bool CliOperator::StopRequested() const { return interrupted != 0; }
@@ -36,21 +53,21 @@ void CliOperator::ClearProgress() {
 void CliOperator::ShowMessage(const std::string& text) {
   ClearProgress();
   out_.flush();
-  err_ << "vexilo-cli: " << text << '\n';
+  err_ << "vexilo-cli: " << Printable(text) << '\n';
 }
 
 void CliOperator::Log(const std::string& line) {
   ClearProgress();
-  out_ << line << '\n';
+  out_ << Printable(line) << '\n';
 }
 
 void CliOperator::LogError(const std::string& line) {
   sawError_ = true;
   ClearProgress();
   if (options_.colour) {
-    out_ << "\033[31m" << line << "\033[0m\n";
+    out_ << "\033[31m" << Printable(line) << "\033[0m\n";
   } else {
-    out_ << line << '\n';
+    out_ << Printable(line) << '\n';
   }
 }
 
@@ -68,7 +85,8 @@ void CliOperator::SetProgress(uint32_t position, uint32_t maximum) {
   progressShown_ = true;
 }
 
-bool CliOperator::AskYesNo(const std::string& question) {
+bool CliOperator::AskYesNo(const std::string& text) {
+  const std::string question = Printable(text);
   ClearProgress();
   out_.flush();
   if (options_.assumeYes) {
@@ -86,7 +104,8 @@ bool CliOperator::AskYesNo(const std::string& question) {
                              answer[0] == 'T');
 }
 
-void CliOperator::ShowInfo(const std::string& text) {
+void CliOperator::ShowInfo(const std::string& raw) {
+  const std::string text = Printable(raw);
   ClearProgress();
   out_.flush();
   if (options_.interactive && !options_.assumeYes) {

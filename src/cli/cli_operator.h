@@ -4,6 +4,7 @@
 #include <istream>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "port/operator.h"
 
@@ -49,6 +50,10 @@ class CliOperator final : public port::Operator {
   bool progressShown_ = false;
   std::chrono::steady_clock::time_point lastDraw_{};
 };
+
+// `text` with every control character but the tab written as \xNN, so that a language pack
+// text or a file's content quoted in a message cannot drive the terminal.
+std::string Printable(std::string_view text);
 
 // Makes Ctrl-C (SIGINT) raise the stop request of every CliOperator.
 void InstallStopOnInterrupt();

@@ -14,7 +14,8 @@ int HexDigit(char c) {
 
 [[noreturn]] void ThrowNotInteger(std::string_view prefix, std::string_view text) {
   std::string message;
-  message.append("'").append(prefix).append(text).append("' is not a valid integer value");
+  message.append("'").append(prefix).append(ShortenForMessage(text));
+  message.append("' is not a valid integer value");
   throw ConversionError(message);
 }
 
@@ -40,6 +41,13 @@ int32_t DecimalToInt(std::string_view text) {
     ThrowNotInteger("", text);
   }
   return value;
+}
+
+std::string ShortenForMessage(std::string_view text) {
+  constexpr size_t kShown = 40;
+  if (text.size() <= kShown) return std::string(text);
+  return std::string(text.substr(0, kShown)) + "... (" + std::to_string(text.size()) +
+         " characters)";
 }
 
 std::string ToHex(uint32_t value, int digits) {

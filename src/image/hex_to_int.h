@@ -14,7 +14,7 @@ class ConversionError : public std::runtime_error {
 
 // Reads `text` as a hexadecimal number ("$" + text in Pascal notation) into a signed 32-bit
 // value. Empty or non-hexadecimal text, or more than eight digits, throws ConversionError
-// "'$<text>' is not a valid integer value".
+// "'$<text>' is not a valid integer value" (a long text shortened).
 int32_t HexToInt(std::string_view text);
 
 // Reads `text` as a decimal integer (an optional sign, then digits). Anything else throws
@@ -24,6 +24,10 @@ int32_t DecimalToInt(std::string_view text);
 inline uint8_t DecimalToByte(std::string_view text) {
   return static_cast<uint8_t>(DecimalToInt(text));
 }
+
+// A text from a file or a setting as a message quotes it: at most 40 characters, a longer
+// one cut and its length told.
+std::string ShortenForMessage(std::string_view text);
 
 // Upper-case hexadecimal with exactly `digits` digits (leading zeros kept).
 std::string ToHex(uint32_t value, int digits);

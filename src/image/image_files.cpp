@@ -12,10 +12,17 @@ namespace {
 constexpr char kLineEnd[] = "\r\n";
 
 // Copies the bytes of a record that start at `offset` of an image of `size` bytes, dropping
-// those that fall past its end.
+// those that fall past its end; returns how many were dropped.
 template <typename Store>
-void StoreWithin(uint32_t offset, const std::vector<uint8_t>& data, uint32_t size, Store store) {
-  for (uint32_t i = 0; i < data.size() && offset + i < size; ++i) store(offset + i, data[i]);
+uint32_t StoreWithin(uint32_t offset, const std::vector<uint8_t>& data, uint32_t size,
+                     Store store) {
+  uint32_t i = 0;
+  for (; i < data.size() && offset + i < size; ++i) store(offset + i, data[i]);
+  return static_cast<uint32_t>(data.size()) - i;
+}
+
+void Count(uint32_t* dropped, uint32_t n) {
+  if (dropped) *dropped += n;
 }
 
 FlashFile LoadAvrFlash(const std::string& path, const ImageLayout& layout) {
@@ -26,11 +33,14 @@ FlashFile LoadAvrFlash(const std::string& path, const ImageLayout& layout) {
   while (auto record = reader.Next()) {
     // The memory is chosen once per record, on its start address.
     if (record->address < flashBytes) {
-      StoreWithin(record->address, *record->data, flashBytes,
-                  [&](uint32_t a, uint8_t b) { file.flash.SetByte(a, b); });
+      file.droppedBytes += StoreWithin(record->address, *record->data, flashBytes,
+                                       [&](uint32_t a, uint8_t b) { file.flash.SetByte(a, b); });
     } else if (layout.eepromAfterFlash) {
-      StoreWithin(record->address - flashBytes, *record->data, file.eepromInt.SizeBytes(),
-                  [&](uint32_t a, uint8_t b) { file.eepromInt.SetByte(a, b); });
+      file.droppedBytes +=
+          StoreWithin(record->address - flashBytes, *record->data, file.eepromInt.SizeBytes(),
+                      [&](uint32_t a, uint8_t b) { file.eepromInt.SetByte(a, b); });
+    } else {
+      file.droppedBytes += static_cast<uint32_t>(record->data->size());
     }
   }
   return file;
@@ -58,6 +68,8 @@ FlashFile LoadPicFlash(const std::string& path, const ImageLayout& layout) {
           file.eepromInt.SetByte((a - kPicEepromAddress) / 2, b);
       } else if (a >= kPicConfigAddress && a < kPicConfigAddress + kPicConfigBytes) {
         config[a - kPicConfigAddress] = b;
+      } else {
+        ++file.droppedBytes;
       }
     }
   }
@@ -96,34 +108,42 @@ FlashFile LoadFlashHex(const std::string& path, const ImageLayout& layout) {
                                                  : LoadAvrFlash(path, layout);
 }
 
-MemoryImage LoadEepromIntHex(const std::string& path, uint32_t sizeBytes) {
+MemoryImage LoadEepromIntHex(const std::string& path, uint32_t sizeBytes, uint32_t* dropped) {
   MemoryImage image(ImageKind::Eeprom, sizeBytes);
   HexFileReader reader(path, true);
   while (auto record = reader.Next()) {
-    if (record->address >= sizeBytes) break;
-    StoreWithin(record->address, *record->data, sizeBytes,
-                [&](uint32_t a, uint8_t b) { image.SetByte(a, b); });
+    if (record->address >= sizeBytes) {
+      Count(dropped, static_cast<uint32_t>(record->data->size()));
+      break;
+    }
+    Count(dropped, StoreWithin(record->address, *record->data, sizeBytes,
+                               [&](uint32_t a, uint8_t b) { image.SetByte(a, b); }));
   }
   return image;
 }
 
-MemoryImage LoadEepromExtHex(const std::string& path, uint32_t sizeBytes) {
+MemoryImage LoadEepromExtHex(const std::string& path, uint32_t sizeBytes, uint32_t* dropped) {
   MemoryImage image(ImageKind::Eeprom, sizeBytes);
   HexFileReader reader(path, false);
   while (auto record = reader.Next()) {
-    if (record->address >= sizeBytes) continue;
-    StoreWithin(record->address, *record->data, sizeBytes,
-                [&](uint32_t a, uint8_t b) { image.SetByte(a, b); });
+    if (record->address >= sizeBytes) {
+      Count(dropped, static_cast<uint32_t>(record->data->size()));
+      continue;
+    }
+    Count(dropped, StoreWithin(record->address, *record->data, sizeBytes,
+                               [&](uint32_t a, uint8_t b) { image.SetByte(a, b); }));
   }
   return image;
 }
 
-MemoryImage LoadEepromBin(const std::string& path, uint32_t sizeBytes) {
+MemoryImage LoadEepromBin(const std::string& path, uint32_t sizeBytes, uint32_t* dropped) {
   MemoryImage image(ImageKind::Eeprom, sizeBytes);
   std::string bytes = ReadWholeFile(path);
+  if (bytes.empty()) throw FileError(path + ": no data (the file is empty)");
   for (uint32_t i = 0; i < bytes.size() && i < sizeBytes; ++i) {
     image.SetByte(i, static_cast<uint8_t>(bytes[i]));
   }
+  if (bytes.size() > sizeBytes) Count(dropped, static_cast<uint32_t>(bytes.size() - sizeBytes));
   return image;
 }
 

@@ -28,16 +28,22 @@ struct FlashFile {
   MemoryImage eepromInt;
   uint8_t configLow = 0xFF;
   uint8_t configHigh = 0xFF;
+  // Bytes of the file that lie outside every image and were not loaded.
+  uint32_t droppedBytes = 0;
 };
 
 // Loads build new images and throw FileError on any fault, so the caller's images stay as they
 // were until a load has fully succeeded.
 FlashFile LoadFlashHex(const std::string& path, const ImageLayout& layout);
+// `dropped`, when given, counts the bytes of the file that lie outside the image.
 // Stops at the first data record at or past the image size.
-MemoryImage LoadEepromIntHex(const std::string& path, uint32_t sizeBytes);
+MemoryImage LoadEepromIntHex(const std::string& path, uint32_t sizeBytes,
+                             uint32_t* dropped = nullptr);
 // Takes every non-empty line as a record.
-MemoryImage LoadEepromExtHex(const std::string& path, uint32_t sizeBytes);
-MemoryImage LoadEepromBin(const std::string& path, uint32_t sizeBytes);
+MemoryImage LoadEepromExtHex(const std::string& path, uint32_t sizeBytes,
+                             uint32_t* dropped = nullptr);
+// An empty file is refused ("no data").
+MemoryImage LoadEepromBin(const std::string& path, uint32_t sizeBytes, uint32_t* dropped = nullptr);
 
 // The file texts the savers write (one record per 16 bytes, then the end record).
 std::string FlashHexText(const FlashFile& file);

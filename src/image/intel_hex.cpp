@@ -6,8 +6,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "image/hex_to_int.h"
 
@@ -67,9 +65,22 @@ std::string MakeHexRecord(uint16_t address, uint8_t type, std::span<const uint8_
 }
 
 HexFileReader::HexFileReader(std::string path, bool requireColon)
-    : path_(std::move(path)), requireColon_(requireColon), text_(ReadWholeFile(path_)) {}
+    : path_(std::move(path)), requireColon_(requireColon), text_(ReadWholeFile(path_)) {
+  // A UTF-8 byte-order mark, as some editors write, is not part of the first record.
+  if (text_.starts_with("\xEF\xBB\xBF")) pos_ = 3;
+}
 
 std::optional<HexFileReader::DataRecord> HexFileReader::Next() {
+  std::optional<DataRecord> record = NextRecord();
+  if (record) {
+    sawData_ = true;
+  } else if (!sawData_) {
+    throw FileError(path_ + ": no data (not a single Intel HEX data record)");
+  }
+  return record;
+}
+
+std::optional<HexFileReader::DataRecord> HexFileReader::NextRecord() {
   while (!ended_ && pos_ < text_.size()) {
     size_t end = text_.find('\n', pos_);
     if (end == std::string::npos) end = text_.size();
@@ -84,6 +95,7 @@ std::optional<HexFileReader::DataRecord> HexFileReader::Next() {
     }
     switch (record_.type) {
       case kHexData:
+        if (record_.data.empty()) break;
         return DataRecord{upper_ + record_.address, &record_.data};
       case kHexEndOfFile:
         ended_ = true;
@@ -104,16 +116,75 @@ std::optional<HexFileReader::DataRecord> HexFileReader::Next() {
   return std::nullopt;
 }
 
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw FileError(SystemReason(path, "cannot open"));
-  std::ostringstream contents;
-  contents << in.rdbuf();
-  if (in.bad()) throw FileError(SystemReason(path, "cannot read"));
-  return std::move(contents).str();
+std::string ReadWholeFile(const std::string& path, uint64_t maxBytes) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) throw FileError(SystemReason(path, "cannot open"));
+  struct FdCloser {
+    int fd;
+    ~FdCloser() { close(fd); }
+  } closer{fd};
+  struct stat info {};
+  if (fstat(fd, &info) != 0) throw FileError(SystemReason(path, "cannot read"));
+  // A folder, a device or a pipe is not an image or settings file: /dev/zero would never end.
+  if (!S_ISREG(info.st_mode)) {
+    throw FileError(path + ": not a regular file" + (S_ISDIR(info.st_mode) ? " (a folder)" : ""));
+  }
+  if (static_cast<uint64_t>(info.st_size) > maxBytes) {
+    throw FileError(path + ": " + std::to_string(info.st_size) + " bytes is too large (at most " +
+                    std::to_string(maxBytes) + ")");
+  }
+  std::string contents;
+  contents.reserve(static_cast<size_t>(info.st_size));
+  char buffer[65536];
+  while (true) {
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw FileError(SystemReason(path, "cannot read"));
+    if (n == 0) break;
+    contents.append(buffer, static_cast<size_t>(n));
+    // The file may grow while it is read.
+    if (contents.size() > maxBytes) throw FileError(path + ": grew too large while being read");
+  }
+  return contents;
 }
 
-void WriteFileAtomically(const std::string& path, std::string_view contents) {
+namespace {
+
+// The file a save replaces: a symbolic link is followed to the file it names (which is
+// written in its own folder, the link kept), so saving through a link updates its target.
+std::string SaveTarget(const std::string& path) {
+  std::string target = path;
+  for (int depth = 0; depth < 40; ++depth) {
+    struct stat info {};
+    if (lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return target;
+    std::string link(static_cast<size_t>(info.st_size > 0 ? info.st_size : 4096), '\0');
+    ssize_t n = readlink(target.c_str(), link.data(), link.size());
+    if (n < 0) throw FileError(SystemReason(path, "cannot follow the link"));
+    link.resize(static_cast<size_t>(n));
+    if (link.front() != '/') {
+      size_t slash = target.rfind('/');
+      if (slash != std::string::npos) link = target.substr(0, slash + 1) + link;
+    }
+    target = link;
+  }
+  errno = ELOOP;
+  throw FileError(SystemReason(path, "cannot follow the link"));
+}
+
+}  // namespace
+
+void WriteFileAtomically(const std::string& requested, std::string_view contents) {
+  const std::string path = SaveTarget(requested);
+  struct stat existing {};
+  if (stat(path.c_str(), &existing) == 0) {
+    if (!S_ISREG(existing.st_mode)) {
+      throw FileError(requested + ": not a regular file" +
+                      (S_ISDIR(existing.st_mode) ? " (a folder)" : "") + ", not replaced");
+    }
+    // A file the user may not write stays as it is, although its folder would let a
+    // rename replace it.
+    if (access(path.c_str(), W_OK) != 0) throw FileError(SystemReason(requested, "cannot write"));
+  }
   std::string temp = path + ".XXXXXX";
   int fd = mkstemp(temp.data());
   if (fd < 0) throw FileError(SystemReason(path, "cannot create"));

@@ -55,11 +55,15 @@ class HexFileReader {
     uint32_t address;
     const std::vector<uint8_t>* data;
   };
-  // The next data record, or nothing at the end of the data. Throws FileError naming the file
-  // and the line for a malformed record.
+  // The next data record that carries bytes, or nothing at the end of the data (the end
+  // record or the end of the file; what follows an end record is not read). Throws FileError
+  // naming the file and the line for a malformed record, and "no data" for a file without a
+  // single data byte. A UTF-8 byte-order mark at the start is skipped.
   std::optional<DataRecord> Next();
 
  private:
+  std::optional<DataRecord> NextRecord();
+
   std::string path_;
   bool requireColon_;
   std::string text_;
@@ -67,11 +71,17 @@ class HexFileReader {
   unsigned lineNumber_ = 0;
   uint32_t upper_ = 0;
   bool ended_ = false;
+  bool sawData_ = false;
   HexRecord record_;
 };
 
-// Reads a whole file; throws FileError with the system's reason.
-std::string ReadWholeFile(const std::string& path);
+// The largest file the readers take: an Intel HEX text of the largest image is under 400 KB.
+inline constexpr uint64_t kMaxReadBytes = 64ull << 20;
+
+// Reads a whole regular file of at most `maxBytes`; throws FileError with the system's reason,
+// or naming what is wrong: a folder, a device or another file that is not a regular file, a
+// file that is too large.
+std::string ReadWholeFile(const std::string& path, uint64_t maxBytes = kMaxReadBytes);
 
 // Writes `contents` to a temporary file beside `path` and renames it over `path`, so a failed
 // write leaves the old file whole. Throws FileError with the system's reason.

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "image/intel_hex.h"
+
 namespace vexilo::sim {
 
 namespace {
@@ -158,20 +160,14 @@ std::map<std::string, std::vector<uint8_t>> ReadState(StateReader& reader, SimCa
 }  // namespace
 
 void SaveCardState(SimCard& card, const std::filesystem::path& path) {
-  std::filesystem::path temp = path;
-  temp += ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) throw CardStateError("cannot write card state file " + temp.string());
-    WriteState(out, card);
-    out.flush();
-    if (!out) throw CardStateError("cannot write card state file " + temp.string());
-  }
-  std::error_code error;
-  std::filesystem::rename(temp, path, error);
-  if (error) {
-    std::filesystem::remove(temp, error);
-    throw CardStateError("cannot replace card state file " + path.string());
+  std::ostringstream out;
+  WriteState(out, card);
+  try {
+    // A temporary file of a unique name beside the state file, renamed over it; removed
+    // again when anything fails, so the old state stays whole.
+    image::WriteFileAtomically(path.string(), out.str());
+  } catch (const image::FileError& e) {
+    throw CardStateError(std::string("cannot save the card state: ") + e.what());
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,6 +21,8 @@ struct Result {
 class CliTest : public ::testing::Test {
  protected:
   Result Run(std::vector<std::string> args, const std::string& input = "") {
+    // A settings file named with --config must exist.
+    if (!std::filesystem::exists(dir.Path("config.cfg"))) dir.Write("config.cfg", "");
     args.insert(args.begin(), {"--config", dir.Path("config.cfg")});
     std::ostringstream out, err;
     std::istringstream in(input);

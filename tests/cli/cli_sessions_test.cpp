@@ -79,7 +79,7 @@ TEST_F(CliSession, TheCardKeepsItsMemoriesInTheStateFile) {
 
 TEST_F(CliSession, EraseAsksFirst) {
   Result no = Run({"--card", "atmega", "erase"});
-  EXPECT_EQ(no.status, 0);
+  EXPECT_EQ(no.status, 1) << "a command that did not run is no success";
   EXPECT_EQ(no.out, "");
   EXPECT_NE(no.err.find("Czy napewno chcesz wykasować FLASH ? no (no terminal"), std::string::npos)
       << no.err;
