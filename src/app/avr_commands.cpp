@@ -4,6 +4,7 @@
 #include "app/command_frames.h"
 #include "avr/avr_operations.h"
 #include "extee/loader_install.h"
+#include "image/hex_to_int.h"
 
 namespace vexilo::app {
 namespace {
@@ -47,19 +48,35 @@ const AvrCardRow* AvrRowFor(const CardType& card) {
 // The AVR frame: mode burst, session, programming mode, the operations, and everything undone
 // again in reverse order, also when an operation throws. `leaveProgrammingMode` false: the
 // session is closed with the chip still in programming mode, as the config-bit commands do.
+// `spiFailureIsError`: a chip that does not enter programming mode sets the error flag.
 void RunAvrFrame(Workspace& ws, Rig& rig, port::Operator& op, const FrameOps& ops,
-                 bool leaveProgrammingMode = true) {
+                 bool leaveProgrammingMode = true, bool spiFailureIsError = false) {
   bool inProgrammingMode = false;
   RunFrame(
       ws, rig, op, AdapterMode::Avr, true, "ATMEL SPI",
       [&](AvrContext& ctx) {
-        if (!avr::AtmelSpiOn(ctx)) return;
+        if (!avr::AtmelSpiOn(ctx)) {
+          if (spiFailureIsError) ws.ErrorFlag = 1;
+          return;
+        }
         inProgrammingMode = true;
         ops(ctx);
       },
       [&](AvrContext& ctx, bool threw) {
         if (inProgrammingMode && (leaveProgrammingMode || threw)) avr::AtmelSpiOff(ctx);
       });
+}
+
+// The ATmega163 takes up to 16 ms to program a FLASH page in serial programming mode (its
+// data sheet; the Setup tab's note says 15-18 ms), and it has no polling this program uses: a
+// shorter Write Delay reads back before the cell is written.
+void HintFlashWriteDelay(const Workspace& ws, port::Operator& op, const AvrCardRow& row) {
+  constexpr unsigned kAtmega163FlashMs = 15;
+  if (row.writeFlash != AvrChip::ATmega163) return;
+  const unsigned delayMs = image::DecimalToByte(ws.settings.avrDelay);
+  if (delayMs >= kAtmega163FlashMs) return;
+  op.Log("ATMEL WRITE FLASH : Write Delay " + std::to_string(delayMs) +
+         " ms - the ATmega163 needs 15-18 ms (Setup tab)");
 }
 
 void WriteConfigBits(Workspace& ws, AvrContext& ctx, const AvrCardRow& row) {
@@ -70,15 +87,12 @@ void WriteConfigBits(Workspace& ws, AvrContext& ctx, const AvrCardRow& row) {
   }
 }
 
-// Erase, programming mode again, EEPROM, FLASH, configuration; each step only while no
-// earlier one failed; then the result line.
-// Erase, programming mode again (`spiFailureIsError`: a failure there sets the error flag),
-// EEPROM, FLASH, configuration; each step only while no earlier one failed.
-void ProgramChip(Workspace& ws, AvrContext& ctx, const AvrCardRow& row, EraseVariant erase,
-                 bool spiFailureIsError) {
+// Erase, programming mode again (a chip that does not enter it sets the error flag), EEPROM,
+// FLASH, configuration; each step only while no earlier one failed.
+void ProgramChip(Workspace& ws, AvrContext& ctx, const AvrCardRow& row, EraseVariant erase) {
   if (!ws.ErrorFlag) avr::ChipErase(ctx, erase);
   if (!ws.ErrorFlag && !avr::AtmelSpiOn(ctx)) {
-    if (spiFailureIsError) ws.ErrorFlag = 1;
+    ws.ErrorFlag = 1;
     return;
   }
   if (!ws.ErrorFlag) avr::WriteEepromInt(ctx, row.eeprom, ws.eepromInt, ws.settings.avrDelay);
@@ -91,7 +105,7 @@ void ProgramWithoutLoader(Workspace& ws, Rig& rig, port::Operator& op, const Avr
   RunAvrFrame(
       ws, rig, op,
       [&](AvrContext& ctx) {
-        ProgramChip(ws, ctx, row, row.erase, true);
+        ProgramChip(ws, ctx, row, row.erase);
         avr::AtmelSpiOff(ctx);
         ResultLine(ws, ctx.op, "ATMEL WRITE");
       },
@@ -122,6 +136,7 @@ bool RunAvrRow(Command command, Workspace& ws, Rig& rig, port::Operator& op,
           ws, rig, op, [&](AvrContext& c) { avr::ReadConfig(c, *ws.FuseDialogOfCard()); }, false);
       return true;
     case Command::ProgramFlash:
+      HintFlashWriteDelay(ws, op, row);
       RunAvrFrame(ws, rig, op,
                   [&](AvrContext& c) { avr::WriteFlash(c, row.writeFlash, ws.flash, delay); });
       return true;
@@ -130,6 +145,7 @@ bool RunAvrRow(Command command, Workspace& ws, Rig& rig, port::Operator& op,
                   [&](AvrContext& c) { avr::WriteEepromInt(c, row.eeprom, ws.eepromInt, delay); });
       return true;
     case Command::ProgramFlashEepromInt:
+      HintFlashWriteDelay(ws, op, row);
       ProgramWithoutLoader(ws, rig, op, row);
       return true;
     case Command::VerifyFlash:
@@ -164,10 +180,13 @@ bool RunAvrRow(Command command, Workspace& ws, Rig& rig, port::Operator& op,
 }
 
 // The chip's own memories after the loader's work: erase, programming mode again, EEPROM,
-// FLASH, configuration; a failed programming mode here is not an error of the sequence.
+// FLASH, configuration. A programming mode that cannot be entered, before or after the erase,
+// is an error of the sequence: the chip still holds the loader, or nothing at all.
 void ProgramChipAfterLoader(Workspace& ws, Rig& rig, port::Operator& op, const AvrCardRow& row) {
-  RunAvrFrame(ws, rig, op,
-              [&](AvrContext& ctx) { ProgramChip(ws, ctx, row, EraseVariant::Pause10Ms, false); });
+  RunAvrFrame(
+      ws, rig, op,
+      [&](AvrContext& ctx) { ProgramChip(ws, ctx, row, EraseVariant::Pause10Ms); }, true,
+      true);
 }
 
 }  // namespace
@@ -176,6 +195,7 @@ bool RunFullAvrProgramming(Workspace& ws, Rig& rig, port::Operator& op) {
   const AvrCardRow* row = AvrRowFor(*ws.Card());
   const std::optional<extee::LoaderFamily> family = LoaderFamilyOf(*ws.Card());
   if (!row || !family) return false;
+  HintFlashWriteDelay(ws, op, *row);
   ws.ErrorFlag = 0;
   // The loader: erase, programming mode again, the loader's words. Programming mode that
   // cannot be entered ends the sequence.

@@ -72,6 +72,9 @@ std::optional<extee::LoaderImage> CardLoader(Workspace& ws, Rig& rig, port::Oper
     }
     return extee::ReadLoaderFile(family, path);
   } catch (const extee::LoaderFileError& e) {
+    // The installation has begun as far as the log goes: its START line comes first.
+    op.Log(std::string(family == extee::LoaderFamily::Avr ? "ATMEL" : "PIC") +
+           " WRITE LOADER : START");
     ws.ErrorFlag = 1;
     op.LogError(e.what());
     return std::nullopt;

@@ -1,7 +1,10 @@
 #include "app/language_pack.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
+#include <fstream>
+#include <string_view>
 
 #include "app/ini_file.h"
 #include "app/text_encoding.h"
@@ -13,10 +16,51 @@ namespace {
 bool LoadPackIni(CSimpleIniA& ini, const std::string& path) {
   ini.SetUnicode(false);
   try {
-    return ini.LoadData(DecodeText(image::ReadWholeFile(path))) >= 0;
+    return ini.LoadData(DecodeText(image::ReadWholeFile(path, kMaxPackBytes))) >= 0;
   } catch (const image::FileError&) {
     return false;
   }
+}
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+bool SameWord(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// [LANG] NAME of a pack, read line by line only as far as that key; nothing when it has none.
+std::optional<std::string> PackName(std::istream& in) {
+  std::string line;
+  bool inLang = false;
+  bool first = true;
+  while (std::getline(in, line)) {
+    std::string_view text = line;
+    if (first && text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    first = false;
+    text = Trim(text);
+    if (text.starts_with('[')) {
+      const size_t close = text.find(']');
+      inLang = close != std::string_view::npos && SameWord(Trim(text.substr(1, close - 1)), "LANG");
+      continue;
+    }
+    const size_t eq = text.find('=');
+    if (!inLang || eq == std::string_view::npos || !SameWord(Trim(text.substr(0, eq)), "NAME")) {
+      continue;
+    }
+    const std::string_view name = Trim(text.substr(eq + 1));
+    if (name.empty()) return std::nullopt;
+    return DecodeText(name);
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -54,8 +98,12 @@ LanguageTexts BuiltInTexts() {
   return texts;
 }
 
-std::vector<LanguagePackEntry> ScanLanguagePacks(const std::string& langDir) {
+std::vector<LanguagePackEntry> ScanLanguagePacks(const std::string& langDir,
+                                                 std::vector<std::string>* problems) {
   namespace fs = std::filesystem;
+  auto skip = [&](const std::string& file, const std::string& why) {
+    if (problems) problems->push_back(langDir + "/" + file + ": " + why + "; not offered");
+  };
   std::vector<LanguagePackEntry> packs;
   std::error_code error;
   for (const fs::directory_entry& entry : fs::directory_iterator(langDir, error)) {
@@ -64,12 +112,32 @@ std::vector<LanguagePackEntry> ScanLanguagePacks(const std::string& langDir) {
   }
   std::sort(packs.begin(), packs.end(),
             [](const auto& a, const auto& b) { return a.fileName < b.fileName; });
+  std::vector<LanguagePackEntry> named;
   for (LanguagePackEntry& pack : packs) {
-    CSimpleIniA ini;
-    LoadPackIni(ini, langDir + "/" + pack.fileName);
-    pack.displayName = ini.GetValue("LANG", "NAME", pack.fileName.c_str());
+    const std::string path = langDir + "/" + pack.fileName;
+    const uintmax_t size = fs::file_size(path, error);
+    if (error) {
+      skip(pack.fileName, "cannot be read (" + error.message() + ")");
+      continue;
+    }
+    if (size > kMaxPackBytes) {
+      skip(pack.fileName, std::to_string(size) + " bytes is too large for a language pack");
+      continue;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+      skip(pack.fileName, "cannot be read");
+      continue;
+    }
+    std::optional<std::string> name = PackName(in);
+    if (!name) {
+      skip(pack.fileName, "has no [LANG] NAME");
+      continue;
+    }
+    pack.displayName = std::move(*name);
+    named.push_back(std::move(pack));
   }
-  return packs;
+  return named;
 }
 
 std::optional<LanguageTexts> LoadLanguagePack(const std::string& langDir,

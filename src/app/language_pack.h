@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -26,9 +27,14 @@ inline constexpr std::array<int, 37> kLanguageKeys{
 // The window's own texts (its Polish captions); 28 .. 31 and 100 .. 105 are empty.
 LanguageTexts BuiltInTexts();
 
-// The regular files of `langDir` in name order, with their display names (a pack without a
-// name is shown by its file name). No folder: no packs.
-std::vector<LanguagePackEntry> ScanLanguagePacks(const std::string& langDir);
+// A pack holds 37 short texts; a larger file is no pack.
+inline constexpr uint64_t kMaxPackBytes = 1 << 20;
+
+// The regular files of `langDir` in name order, with their display names. Each is read only
+// as far as its [LANG] NAME. A file that cannot be read, is larger than kMaxPackBytes or has no
+// name is not offered; `problems`, when given, gets one line for each. No folder: no packs.
+std::vector<LanguagePackEntry> ScanLanguagePacks(const std::string& langDir,
+                                                 std::vector<std::string>* problems = nullptr);
 
 // The texts of the pack whose display name equals `displayName` (the last one listed, when two
 // share it). A key missing from the pack takes the text of the key before it (key 1: the pack's

@@ -2,6 +2,7 @@
 #include "app/command_frames.h"
 #include "app/option_panels.h"
 #include "extee/loader_install.h"
+#include "image/hex_to_int.h"
 #include "pic/pic_operations.h"
 
 namespace vexilo::app {
@@ -19,12 +20,57 @@ void RunPicFrame(Workspace& ws, Rig& rig, port::Operator& op, const FrameOps& op
   });
 }
 
+// The PIC protocol has no acknowledge: with no card in the reader, or the adapter still in
+// another mode, every read gives the level the data line rests at. A read that is all blank
+// or all zero says so in one line of its own; it does not fail, as a blank chip reads so too.
+constexpr char kNoChipHint[] =
+    " - is the card in the reader and the adapter in PIC mode?";
+
+void HintUniformRead(port::Operator& op, const char* name, const image::MemoryImage& image,
+                     uint16_t blank) {
+  const uint16_t first = image.Cells() ? image.Cell(0) : blank;
+  if (first != blank && first != 0) return;
+  for (uint32_t i = 1; i < image.Cells(); ++i) {
+    if (image.Cell(i) != first) return;
+  }
+  op.Log(std::string(name) + " : every cell reads " +
+         image::ToHex(first, image.Kind() == image::ImageKind::Eeprom ? 2 : 4) + kNoChipHint);
+}
+
+void HintZeroConfig(port::Operator& op, const char* name) {
+  op.Log(std::string(name) + " : the configuration word reads 0000" + kNoChipHint);
+}
+
+void ReadFlash(Workspace& ws, PicContext& ctx, PicChip chip) {
+  pic::ReadFlash(ctx, chip, ws.flash);
+  HintUniformRead(ctx.op, "PIC READ FLASH", ws.flash, 0x3FFF);
+}
+
+void ReadEepromInt(Workspace& ws, PicContext& ctx, PicChip chip) {
+  pic::ReadEepromInt(ctx, chip, ws.eepromInt);
+  HintUniformRead(ctx.op, "PIC READ EEPROM INT", ws.eepromInt, 0xFF);
+}
+
+// The bulk erase sends no read, so the configuration word is read once afterwards: an erased
+// chip gives 3FFF there, a missing one most often 0000.
+void EraseAndLook(PicContext& ctx, PicChip chip) {
+  pic::Erase(ctx, chip);
+  port::PortSession& s = ctx.session;
+  s.SetMCLR(1);
+  pic::LoadConfigWord(s, 0x3FFF);
+  pic::PicCommand(s, pic::cmd::kReadProgram);
+  const uint16_t word = pic::PicReadData(s);
+  s.SetMCLR(0);
+  if (word == 0) HintZeroConfig(ctx.op, "PIC ERASE");
+}
+
 void ReadConfig(Workspace& ws, PicContext& ctx, PicChip chip) {
   const CardType& card = *ws.Card();
   uint16_t load = PicChipConfigWord(card, ws.options);
   // The PIC16F876 word is built on 0x3F00 here; it is only the data of Load Configuration.
   if (chip == PicChip::PIC16F876) load = static_cast<uint16_t>((load - 0x3C00 + 0x3F00) & 0x3FFF);
   if (auto word = pic::ReadConfigWord(ctx, chip, load)) {
+    if (*word == 0) HintZeroConfig(ctx.op, "PIC READ CONFIG BIT");
     SetPanelFromPicConfig(card, ws.options,
                           {static_cast<uint8_t>(*word & 0xFF), static_cast<uint8_t>(*word >> 8)});
   }
@@ -56,15 +102,15 @@ bool RunPicRow(Command command, Workspace& ws, Rig& rig, port::Operator& op, Pic
   const std::string& delay = ws.settings.picDelay;
   switch (command) {
     case Command::ReadFlash:
-      RunPicFrame(ws, rig, op, [&](PicContext& c) { pic::ReadFlash(c, chip, ws.flash); });
+      RunPicFrame(ws, rig, op, [&](PicContext& c) { ReadFlash(ws, c, chip); });
       return true;
     case Command::ReadEepromInt:
-      RunPicFrame(ws, rig, op, [&](PicContext& c) { pic::ReadEepromInt(c, chip, ws.eepromInt); });
+      RunPicFrame(ws, rig, op, [&](PicContext& c) { ReadEepromInt(ws, c, chip); });
       return true;
     case Command::ReadFlashEepromInt:
       RunPicFrame(ws, rig, op, [&](PicContext& c) {
-        pic::ReadEepromInt(c, chip, ws.eepromInt);
-        pic::ReadFlash(c, chip, ws.flash);
+        ReadEepromInt(ws, c, chip);
+        ReadFlash(ws, c, chip);
       });
       // The configuration word in a session of its own, without another burst.
       RunPicFrame(
@@ -99,7 +145,7 @@ bool RunPicRow(Command command, Workspace& ws, Rig& rig, port::Operator& op, Pic
     case Command::Erase:
       if (!op.AskYesNo(kEraseQuestion)) return true;
       RunPicFrame(
-          ws, rig, op, [&](PicContext& c) { pic::Erase(c, chip); }, false);
+          ws, rig, op, [&](PicContext& c) { EraseAndLook(c, chip); }, false);
       return true;
     case Command::SetBits:
       RunPicFrame(ws, rig, op, [&](PicContext& c) { WriteConfig(ws, c, chip); });

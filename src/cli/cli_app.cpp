@@ -63,9 +63,11 @@ void SelectExtSize(app::Workspace& ws, const std::string& part) {
 }
 
 // The language pack saved in the settings, from the `lang` folder of the current directory.
-void ApplyLanguage(app::Workspace& ws) {
+void ApplyLanguage(app::Workspace& ws, std::ostream& err) {
   std::string dir = app::DefaultLanguageDir();
-  auto packs = app::ScanLanguagePacks(dir);
+  std::vector<std::string> problems;
+  auto packs = app::ScanLanguagePacks(dir, &problems);
+  for (const std::string& problem : problems) err << "vexilo-cli: " << Printable(problem) << '\n';
   if (auto texts = app::LoadLanguagePack(dir, packs, ws.settings.language)) ws.texts = *texts;
 }
 
@@ -116,7 +118,7 @@ class Runner {
     }
     if (!options_.port.empty()) ws_.settings.portBackend = options_.port;
     if (options_.com) ws_.settings.avrPicCom = ws_.settings.phoenixCom = options_.com - 1;
-    ApplyLanguage(ws_);
+    ApplyLanguage(ws_, err_);
     std::string cardText = ws_.settings.cardType;
     if (!options_.card.empty()) {
       const app::CardType* card = app::FindCardTypeByName(options_.card);

@@ -28,8 +28,8 @@ std::vector<uint8_t> ImageBlock(const image::MemoryImage& image, uint32_t first,
 // Reads blocks into `buffer` from address 0 on; after each block `check` may end the loop
 // (it reports why itself). True when every block came in and passed.
 template <typename Check>
-bool ReadBlocks(ExtOperation& op, std::span<uint8_t> buffer, Check check) {
-  const BlockCommand& command = op.Row().command;
+bool ReadBlocks(ExtOperation& op, const BlockCommand& command, std::span<uint8_t> buffer,
+                Check check) {
   for (uint32_t address = 0; address < buffer.size(); address += command.dataBytes) {
     if (op.StopRequested()) return false;
     const std::span<uint8_t> block = buffer.subspan(address, command.dataBytes);
@@ -53,7 +53,7 @@ void ReadEepromExt(ExtEepromContext& ctx, LoaderFamily loader, uint32_t bytes,
   if (!op.Open(true)) return;
   std::vector<uint8_t> buffer(op.Bytes(), kBlankByte);
   const bool complete =
-      ReadBlocks(op, buffer, [](uint32_t, std::span<const uint8_t>) { return true; });
+      ReadBlocks(op, op.Row().command, buffer, [](uint32_t, std::span<const uint8_t>) { return true; });
   // The image changes only once the whole memory is in: a failed or stopped read keeps it.
   if (complete) {
     image::MemoryImage read(image::ImageKind::Eeprom, op.Bytes());
@@ -72,7 +72,7 @@ void VerifyEepromExt(ExtEepromContext& ctx, LoaderFamily loader, uint32_t bytes,
   std::vector<uint8_t> buffer(op.Bytes(), kBlankByte);
   const bool perBlock = !op.Row().comparesAfterWholeRead;
   const bool complete =
-      ReadBlocks(op, buffer, [&](uint32_t address, std::span<const uint8_t> block) {
+      ReadBlocks(op, op.Row().command, buffer, [&](uint32_t address, std::span<const uint8_t> block) {
         if (!perBlock) return true;
         const auto difference = FirstDifference(block, address, eepromExt);
         if (difference) op.DifferenceAt(*difference);
@@ -94,8 +94,12 @@ void WriteEepromExt(ExtEepromContext& ctx, LoaderFamily loader, uint32_t bytes,
   const BlockCommand& readBack = RowFor(loader, Operation::Read).command;
   std::vector<uint8_t> card(readBack.dataBytes);
 
+  bool written = true;
   for (uint32_t address = 0; address < op.Bytes(); address += command.dataBytes) {
-    if (op.StopRequested()) break;
+    if (op.StopRequested()) {
+      written = false;
+      break;
+    }
     const auto block = ImageBlock(eepromExt, address, command.dataBytes);
     const auto blockAddress = static_cast<uint16_t>(address);
     BlockResult result = WriteBlock(op.Link(), command, blockAddress, block);
@@ -105,16 +109,28 @@ void WriteEepromExt(ExtEepromContext& ctx, LoaderFamily loader, uint32_t bytes,
     }
     if (result != BlockResult::Done) {
       op.BlockFailed(result);
+      written = false;
       break;
     }
     if (readsBack) {
       if (const auto difference = FirstDifference(card, address, eepromExt)) {
         op.DifferenceAt(*difference);
+        written = false;
         break;
       }
       op.PauseAfterBlock();
     }
     op.BlockDone(address, command.dataBytes);
+  }
+  // The PIC16F84 loader's replies to a write are not known to mean anything, so what it
+  // wrote is read back (procedure byte checked) and the first difference reported.
+  if (written && op.Row().readsAllBackAfterWrite) {
+    std::vector<uint8_t> buffer(op.Bytes(), kBlankByte);
+    ReadBlocks(op, readBack, buffer, [&](uint32_t address, std::span<const uint8_t> block) {
+      const auto difference = FirstDifference(block, address, eepromExt);
+      if (difference) op.DifferenceAt(*difference);
+      return !difference;
+    });
   }
   if (!op.Row().logsResult) return;
   if (ctx.errorFlag == 0) op.Line("OK");

@@ -1,6 +1,5 @@
 #include "extee/loader_install.h"
 
-#include <fstream>
 #include <sstream>
 
 #include "avr/spi_transport.h"
@@ -93,11 +92,13 @@ LoaderImage ParseLoaderHex(LoaderFamily kind, std::string_view text, const std::
 }
 
 LoaderImage ReadLoaderFile(LoaderFamily kind, const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw LoaderFileError("cannot read the card loader " + path);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return ParseLoaderHex(kind, text.str(), path);
+  std::string text;
+  try {
+    text = image::ReadWholeFile(path);
+  } catch (const image::FileError& e) {
+    throw LoaderFileError(std::string("cannot read the card loader: ") + e.what());
+  }
+  return ParseLoaderHex(kind, text, path);
 }
 
 void WriteAvrLoader(port::OperationContext& ctx, avr::AvrChip routine, const LoaderImage& loader,
@@ -144,7 +145,8 @@ void WritePicWords(port::OperationContext& ctx, port::OperationLog& errors,
         static_cast<uint16_t>(loader.program[2 * word + 1] << 8 | loader.program[2 * word]);
     const uint16_t back =
         pic::ProgramAndReadBack(s, pic::cmd::kLoadProgram, value, pic::cmd::kReadProgram, delayMs);
-    if (back != (value & 0x3FFF)) {
+    // The whole file word: one above 0x3FFF can never be read back from a 14-bit cell.
+    if (back != value) {
       errors.DifferenceAt(word, true);
       return;
     }

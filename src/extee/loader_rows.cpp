@@ -92,7 +92,7 @@ constexpr std::array<OperationRow, 9> kOperations{{
     {LoaderFamily::Pic16F84, Operation::Verify, "PIC VERYFI EEPROM EXT", "ATMEL VERYFI EEPROM EXT",
      kSwitchPauseMs, 150, 50, true, kPic84Read, std::nullopt, true, true, false},
     {LoaderFamily::Pic16F84, Operation::Write, "PIC WRITE EEPROM EXT", "PIC WRITE EEPROM EXT",
-     kSwitchPauseMs, 100, 250, false, kPic84Write, std::nullopt, false, false, false},
+     kSwitchPauseMs, 100, 250, false, kPic84Write, std::nullopt, false, false, false, true},
     {LoaderFamily::Pic16F876, Operation::Read, "PIC READ EEPROM EXT", "PIC READ EEPROM EXT", 1500,
      50, 50, false, kPic876Read, std::nullopt, false, true, false},
     {LoaderFamily::Pic16F876, Operation::Verify, "PIC VERYFI EEPROM EXT", "PIC VERYFI EEPROM EXT",

@@ -37,6 +37,9 @@ struct OperationRow {
   bool comparesAfterWholeRead;           // a verify that reads everything before comparing
   bool logsResult;                       // a write that ends with its OK and STOP lines
   bool readsBack;                        // a write that honours ver_eeprom
+  // A write whose replies tell nothing: the whole memory is read back after it with the
+  // family's read command and compared.
+  bool readsAllBackAfterWrite = false;
 };
 
 struct LoaderRow {

@@ -40,6 +40,10 @@ void PhoenixLink::Send(uint8_t value) {
 
 uint8_t PhoenixLink::Receive() { return Lost() ? kNoByte : session_.ReceiveByte(); }
 
+uint8_t PhoenixLink::ReceiveAfterWrite() {
+  return Lost() ? kNoByte : session_.ReceiveByteWithin(kAfterWriteWaitUs);
+}
+
 void PhoenixLink::SendHeader(uint8_t ins, uint16_t address, uint8_t p3) {
   Send(kLoaderClass);
   Send(ins);
@@ -58,8 +62,15 @@ BlockResult TakeProcedureByte(PhoenixLink& link, const BlockCommand& command) {
   return BlockResult::Done;
 }
 
-void SkipTrailing(PhoenixLink& link, const BlockCommand& command) {
-  for (unsigned i = 0; i < command.trailingBytes; ++i) link.Receive();
+void SkipTrailing(PhoenixLink& link, const BlockCommand& command, bool afterWrite = false) {
+  for (unsigned i = 0; i < command.trailingBytes; ++i) {
+    // Only the first reply waits for the write; the rest follow it at once.
+    if (afterWrite && i == 0) {
+      link.ReceiveAfterWrite();
+    } else {
+      link.Receive();
+    }
+  }
 }
 
 }  // namespace
@@ -86,8 +97,9 @@ BlockResult WriteBlock(PhoenixLink& link, const BlockCommand& command, uint16_t 
     check ^= value;
   }
   if (command.checkByte) link.Send(check);
-  SkipTrailing(link, command);
-  const uint8_t status = command.status ? link.Receive() : 0;
+  SkipTrailing(link, command, true);
+  const uint8_t status =
+      command.status ? (command.trailingBytes ? link.Receive() : link.ReceiveAfterWrite()) : 0;
   if (link.Lost()) return BlockResult::NoAnswer;
   if (command.status && status != *command.status) return BlockResult::BadStatus;
   return BlockResult::Done;

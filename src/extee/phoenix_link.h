@@ -16,6 +16,10 @@ class PhoenixLink {
   static constexpr int kResetAttempts = 5;
   static constexpr size_t kAtrBytes = 16;
   static constexpr unsigned kResetPulseMs = 100;
+  // The bound of the replies after a write block: the largest block (16 bytes) written byte
+  // by byte at the slowest 24Cxx write cycle of the data sheets (10 ms, the AT24C64 and
+  // AT24C128 of older date), 160 ms, with the time of the reply bytes and a margin: 300 ms.
+  static constexpr uint64_t kAfterWriteWaitUs = 300000;
 
   struct Atr {
     int attempt = 0;  // 1 .. kResetAttempts: the last reset made
@@ -39,6 +43,9 @@ class PhoenixLink {
   void SendHeader(uint8_t ins, uint16_t address, uint8_t p3);
   void Send(uint8_t value);
   uint8_t Receive();
+  // A reply that follows the data of a write block: a loader that writes its 24Cxx byte by
+  // byte answers only when the last byte is written.
+  uint8_t ReceiveAfterWrite();
   bool Lost() const { return session_.TimedOut(); }
 
   port::Clock& Time() { return session_.Time(); }

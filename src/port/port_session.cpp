@@ -1,5 +1,6 @@
 #include "port/port_session.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 #include <utility>
@@ -206,11 +207,12 @@ void PortSession::SetMCLR(uint8_t on) {
   clock_.SleepMs(kMclrSettleMs);
 }
 
-bool PortSession::WaitLineStatus(uint8_t mask) {
+bool PortSession::WaitLineStatus(uint8_t mask, uint64_t boundUs) {
   const uint64_t startUs = clock_.NowUs();
-  for (uint32_t polls = 0; polls < kByteWaitPolls; ++polls) {
+  const uint64_t maxPolls = kByteWaitPolls * std::max<uint64_t>(1, boundUs / kByteWaitUs);
+  for (uint64_t polls = 0; polls < maxPolls; ++polls) {
     if ((io_->In(Reg(kLsr)) & mask) != 0) return true;
-    if (clock_.NowUs() - startUs >= kByteWaitUs) break;
+    if (clock_.NowUs() - startUs >= boundUs) break;
   }
   ++timeOuts_;
   return false;
@@ -226,6 +228,11 @@ uint8_t PortSession::SendByte(uint8_t value) {
 
 uint8_t PortSession::ReceiveByte() {
   WaitLineStatus(kLsrDataReady);
+  return io_->In(Reg(kRbrThr));
+}
+
+uint8_t PortSession::ReceiveByteWithin(uint64_t boundUs) {
+  WaitLineStatus(kLsrDataReady, boundUs);
   return io_->In(Reg(kRbrThr));
 }
 

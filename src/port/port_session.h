@@ -66,6 +66,9 @@ class PortSession {
   uint8_t SendByte(uint8_t value);
   // Waits for a byte and returns it.
   uint8_t ReceiveByte();
+  // The same with a wait bound of its own, for a reply that comes only after the card has done
+  // slow work (a write into its serial EEPROM).
+  uint8_t ReceiveByteWithin(uint64_t boundUs);
   // Polls the line status at most RxPollLimit - 1 times, then returns the receive register,
   // whether a byte came or not (TimedReceiveExpired tells).
   uint8_t ReceiveByteTimed();
@@ -105,8 +108,9 @@ class PortSession {
   void CloseOsHeld(std::string& report);
   void ClearOutputs();
   std::string PortLabel(const char* state) const;
-  // Polls the line status until one of `mask` is set, within the byte wait bound.
-  bool WaitLineStatus(uint8_t mask);
+  // Polls the line status until one of `mask` is set, within `boundUs` (the byte wait bound
+  // unless said otherwise; on a clock that does not move, a poll count in proportion).
+  bool WaitLineStatus(uint8_t mask, uint64_t boundUs = kByteWaitUs);
   uint16_t Reg(uint16_t offset) const { return static_cast<uint16_t>(base_ + offset); }
 
   PortBackend& backend_;

@@ -19,13 +19,17 @@ TEST(LanguagePacks, ScanListsRegularFilesInNameOrder) {
   test::TempDir dir;
   dir.Write("lang/b.ini", FullPack("Beta", "b"));
   dir.Write("lang/a.ini", FullPack("Alpha", "a"));
-  dir.Write("lang/c.txt", "[TXT]\n1=x\n");  // no name: shown by its file name
+  dir.Write("lang/c.txt", "[TXT]\n1=x\n");  // no name: not offered, reported
+  dir.Write("lang/d.ini", "[LANG]\nNAME=Huge\n" + std::string(kMaxPackBytes, ';'));
   std::filesystem::create_directory(dir.Path("lang/sub"));
-  auto packs = ScanLanguagePacks(dir.Path("lang"));
-  ASSERT_EQ(packs.size(), 3u);
+  std::vector<std::string> problems;
+  auto packs = ScanLanguagePacks(dir.Path("lang"), &problems);
+  ASSERT_EQ(packs.size(), 2u);
   EXPECT_EQ(packs[0].displayName, "Alpha");
   EXPECT_EQ(packs[1].displayName, "Beta");
-  EXPECT_EQ(packs[2].displayName, "c.txt");
+  ASSERT_EQ(problems.size(), 2u);
+  EXPECT_NE(problems[0].find("c.txt: has no [LANG] NAME"), std::string::npos) << problems[0];
+  EXPECT_NE(problems[1].find("d.ini: 1048593 bytes is too large"), std::string::npos);
   EXPECT_TRUE(ScanLanguagePacks(dir.Path("nothing")).empty());
 }
 

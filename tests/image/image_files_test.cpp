@@ -74,7 +74,7 @@ TEST(LoadFlashHex, PicConfigurationInsideAnIdLocationRecord) {
   FlashFile file = LoadFlashHex(dir.Write("p.hex", Record(0x4000, ids)), kWafer);
   EXPECT_EQ(file.configLow, 0xF1);
   EXPECT_EQ(file.configHigh, 0x3F);
-  FlashFile none = LoadFlashHex(dir.Write("q.hex", std::string(kHexEndRecord)), kWafer);
+  FlashFile none = LoadFlashHex(dir.Write("q.hex", Record(0, {0x05, 0x28})), kWafer);
   EXPECT_EQ(none.configLow, 0xFF);
   EXPECT_EQ(none.configHigh, 0xFF);
 }

@@ -66,8 +66,8 @@ TEST(HexFileReader, NamesFileAndLineOfABadRecord) {
 
 TEST(HexFileReader, ColonRuleDecidesWhatIsARecord) {
   test::TempDir dir;
-  std::string path = dir.Write("c.hex", "; comment\n#0100000011EE\n");
-  EXPECT_TRUE(DataRecords(path, true).empty());
+  std::string path = dir.Write("c.hex", "; comment\n#0100000011EE\n:0100010022DC\n");
+  EXPECT_EQ(DataRecords(path, true).size(), 1u);
   EXPECT_THROW(DataRecords(dir.Write("d.hex", "; comment\n"), false), FileError);
   EXPECT_EQ(DataRecords(dir.Write("e.hex", "#0100000011EE\n"), false).size(), 1u);
 }
