@@ -192,6 +192,17 @@ TEST(EepromExtFailure, VerifyReportsTheFirstDifference) {
   }
 }
 
+// The PIC16F84 loader's replies to a write say nothing, so a character spoilt on the line is
+// found only by reading the 24C16 back after the write.
+TEST(EepromExtFailure, APic16F84WriteIsReadBackAndComparedAfterwards) {
+  ExtRig rig(LoaderFamily::Pic16F84, 2048);
+  rig.backend.io.flipSentAt = 5 + 2;  // after the first header: data byte 2 of block 0
+  ExtEepromContext ctx = rig.Context();
+  WriteEepromExt(ctx, LoaderFamily::Pic16F84, 2048, Pattern(2048), false);
+  EXPECT_EQ(rig.Errors(), Texts{"PIC WRITE EEPROM EXT : ERROR ADR[0002]"});
+  EXPECT_EQ(rig.errorFlag, 1);
+}
+
 // A session the operation could not open itself is not used, even while another is open.
 TEST(EepromExtFailure, ARefusedSessionIsAPortError) {
   ExtRig rig(LoaderFamily::Avr, 8192);

@@ -39,7 +39,11 @@ uint8_t TapIo::In(uint16_t port) {
 void TapIo::Out(uint16_t port, uint8_t value) {
   ++accesses;
   if (port == base_ + 3) divisorAccess_ = (value & 0x80) != 0;
-  if (port == base_ && !divisorAccess_) sent.push_back(value);
+  if (port == base_ && !divisorAccess_) {
+    // A character spoilt on the IO line reaches the card (and the echo) changed.
+    if (flipSentAt && *flipSentAt == sent.size()) value ^= 0x01;
+    sent.push_back(value);
+  }
   inner_.Out(port, value);
 }
 

@@ -51,6 +51,7 @@ class TapIo final : public port::PortIo {
 
   std::vector<uint8_t> sent;
   uint64_t accesses = 0;
+  std::optional<size_t> flipSentAt;  // the character sent with this index has bit 0 changed
 
  private:
   port::PortIo& inner_;
