@@ -3,6 +3,7 @@
 
 #include "app/command_frames.h"
 #include "avr/avr_operations.h"
+#include "avr/chip_table.h"
 #include "extee/loader_install.h"
 #include "image/hex_to_int.h"
 
@@ -67,6 +68,9 @@ void RunAvrFrame(Workspace& ws, Rig& rig, port::Operator& op, const FrameOps& op
       });
 }
 
+// The card chip's own erase time, which the pause after the erase instruction must cover.
+unsigned EraseTimeMs(const AvrCardRow& row) { return avr::ChipRow(row.writeFlash).eraseTimeMs; }
+
 // The ATmega163 takes up to 16 ms to program a FLASH page in serial programming mode (its
 // data sheet; the Setup tab's note says 15-18 ms), and it has no polling this program uses: a
 // shorter Write Delay reads back before the cell is written.
@@ -90,7 +94,7 @@ void WriteConfigBits(Workspace& ws, AvrContext& ctx, const AvrCardRow& row) {
 // Erase, programming mode again (a chip that does not enter it sets the error flag), EEPROM,
 // FLASH, configuration; each step only while no earlier one failed.
 void ProgramChip(Workspace& ws, AvrContext& ctx, const AvrCardRow& row, EraseVariant erase) {
-  if (!ws.ErrorFlag) avr::ChipErase(ctx, erase);
+  if (!ws.ErrorFlag) avr::ChipErase(ctx, erase, EraseTimeMs(row));
   if (!ws.ErrorFlag && !avr::AtmelSpiOn(ctx)) {
     ws.ErrorFlag = 1;
     return;
@@ -164,7 +168,8 @@ bool RunAvrRow(Command command, Workspace& ws, Rig& rig, port::Operator& op,
       return true;
     case Command::Erase:
       if (!op.AskYesNo(kEraseQuestion)) return true;
-      RunAvrFrame(ws, rig, op, [&](AvrContext& c) { avr::ChipErase(c, row.erase); });
+      RunAvrFrame(ws, rig, op,
+                  [&](AvrContext& c) { avr::ChipErase(c, row.erase, EraseTimeMs(row)); });
       return true;
     case Command::SetBits:
       RunAvrFrame(
@@ -208,7 +213,7 @@ bool RunFullAvrProgramming(Workspace& ws, Rig& rig, port::Operator& op) {
           return;
         }
         spiOn = true;
-        if (!ws.ErrorFlag) avr::ChipErase(ctx, EraseVariant::Pause10Ms);
+        if (!ws.ErrorFlag) avr::ChipErase(ctx, EraseVariant::Pause10Ms, EraseTimeMs(*row));
         if (!ws.ErrorFlag && !avr::AtmelSpiOn(ctx)) ws.ErrorFlag = 1;
         if (!ws.ErrorFlag) {
           if (auto loader = CardLoader(ws, rig, op, *family)) {

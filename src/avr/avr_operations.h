@@ -37,7 +37,8 @@ uint32_t WriteEepromInt(AvrContext& ctx, AvrChip chip, const image::MemoryImage&
                         const std::string& avrDelay);
 
 // Chip erase, ending with a reset pulse (programming mode must be entered again after it).
-void ChipErase(AvrContext& ctx, EraseVariant variant);
+// The pause before the pulse is the variant's, at least `chipEraseMs`.
+void ChipErase(AvrContext& ctx, EraseVariant variant, unsigned chipEraseMs = 0);
 // AT90S8515 lock bits from the "Bit 1" / "Bit 2" boxes (checked = programmed).
 void WriteLockBits(AvrContext& ctx, bool bit1Checked, bool bit2Checked);
 // ATmega fuse and lock bytes from / into the chip's dialog.

@@ -14,6 +14,7 @@ constexpr AvrChipRow kRows[] = {
         .flashReadPauseMs = 100,
         .eepromReadPauseMs = 50,
         .erase = EraseVariant::Pause10Ms,
+        .eraseTimeMs = 8,
         .hasFuseDialog = false,
     },
     {
@@ -26,6 +27,7 @@ constexpr AvrChipRow kRows[] = {
         .flashReadPauseMs = 100,
         .eepromReadPauseMs = 50,
         .erase = EraseVariant::Pause20Ms,
+        .eraseTimeMs = 9,
         .hasFuseDialog = true,
     },
     {
@@ -38,6 +40,7 @@ constexpr AvrChipRow kRows[] = {
         .flashReadPauseMs = 50,
         .eepromReadPauseMs = 100,
         .erase = EraseVariant::Pause20Ms,
+        .eraseTimeMs = 32,
         .hasFuseDialog = true,
     },
     {
@@ -50,6 +53,7 @@ constexpr AvrChipRow kRows[] = {
         .flashReadPauseMs = 50,
         .eepromReadPauseMs = 100,
         .erase = EraseVariant::Pause20Ms,
+        .eraseTimeMs = 9,
         .hasFuseDialog = true,
     },
 };

@@ -22,6 +22,9 @@ struct AvrChipRow {
   unsigned flashReadPauseMs;    // before the first word of a FLASH read
   unsigned eepromReadPauseMs;   // before the first byte of an EEPROM read
   EraseVariant erase;
+  // The serial-mode chip erase time of the data sheet (tWD_ERASE): the reset pulse that ends
+  // the erase instruction must not come sooner, or the erase is left undone.
+  unsigned eraseTimeMs;
   bool hasFuseDialog;  // the ATmega chips; the AT90S8515 has two lock bit boxes instead
 };
 

@@ -1,4 +1,6 @@
 // Chip erase, and the lock and fuse bytes of the AT90S8515 and the ATmega chips.
+#include <algorithm>
+
 #include "avr/avr_operations.h"
 #include "avr/chip_table.h"
 #include "avr/spi_transport.h"
@@ -39,13 +41,15 @@ constexpr ConfigByte kConfigBytes[] = {
 
 }  // namespace
 
-void ChipErase(AvrContext& ctx, EraseVariant variant) {
+void ChipErase(AvrContext& ctx, EraseVariant variant, unsigned chipEraseMs) {
   port::PortSession& session = ctx.session;
   port::Clock& clock = session.Time();
   ctx.op.Log("ATMEL ERASE : START");
   clock.SleepMs(kStartPauseMs);
   SpiInstruction(session, spi::kWriteConfig, spi::kChipErase, 0x00, 0x00);
-  clock.SleepMs(ErasePauseMs(variant));
+  // The variant's pause, or the chip's own erase time where that is longer (the ATmega163
+  // takes 32 ms in serial mode): the reset pulse would cut the erase short.
+  clock.SleepMs(std::max(ErasePauseMs(variant), chipEraseMs));
   // The reset pulse ends programming mode; AtmelSpiOn has to run again.
   session.SetTXLevel(kResetOff);
   clock.SleepMs(kResetPulseMs);

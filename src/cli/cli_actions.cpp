@@ -114,7 +114,7 @@ std::string ActionsHelp() {
          "  \"ATMega Card - ATMega163 + 24Cx\", \"NeooCard - ATMega8515 + 24Cx\"\n"
          "\n"
          "Simulator faults (--sim-fault, repeatable): no-card, no-echo, silent-after=N, slow-chip,\n"
-         "  stuck-bit=ADDR:BIT[:VALUE], no-loader, wrong-atr\n"
+         "  stuck-bit=ADDR:BIT[:VALUE], chip-clock=HZ (AVR), no-loader, wrong-atr\n"
          "\n"
          "Exit status: 0 all actions succeeded, 1 an action failed (an error line, a difference,\n"
          "a bad file), 2 usage error.\n";

@@ -20,6 +20,9 @@ struct ChipFaults {
     bool stuckValue;
   };
   std::optional<StuckBit> stuck;
+  // The clock an AVR chip runs on, in Hz (0: not checked). The data sheets ask for SCK high
+  // and low phases longer than two of its cycles; an edge that comes sooner is not seen.
+  uint32_t avrClockHz = 0;
 };
 
 // A named memory of a simulated component, saved to and loaded from the card state file.

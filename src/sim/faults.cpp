@@ -9,8 +9,8 @@ namespace vexilo::sim {
 namespace {
 
 constexpr const char* kKnown =
-    "no-card, no-echo, silent-after=N, slow-chip, stuck-bit=ADDR:BIT[:VALUE], no-loader, "
-    "wrong-atr";
+    "no-card, no-echo, silent-after=N, slow-chip, stuck-bit=ADDR:BIT[:VALUE], chip-clock=HZ, "
+    "no-loader, wrong-atr";
 
 [[noreturn]] void Fail(std::string_view entry, const std::string& why) {
   throw FaultError("fault '" + std::string(entry) + "': " + why);
@@ -60,7 +60,7 @@ void AddFault(SimFaults& faults, std::string_view entry) {
   const std::string_view name = entry.substr(0, eq);
   const bool hasValue = eq != std::string_view::npos;
   const std::string_view value = hasValue ? entry.substr(eq + 1) : std::string_view{};
-  const bool wantsValue = name == "silent-after" || name == "stuck-bit";
+  const bool wantsValue = name == "silent-after" || name == "stuck-bit" || name == "chip-clock";
   if (wantsValue && !hasValue) Fail(entry, "needs a value");
   if (!wantsValue && hasValue) Fail(entry, "takes no value");
 
@@ -75,6 +75,9 @@ void AddFault(SimFaults& faults, std::string_view entry) {
     faults.chip.writeTimeFactor = kSlowChipFactor;
   } else if (name == "stuck-bit") {
     AddStuckBit(faults, value, entry);
+  } else if (name == "chip-clock") {
+    faults.chip.avrClockHz = Number(value, 100000000, entry, "clock");
+    if (faults.chip.avrClockHz == 0) Fail(entry, "the clock must be above 0 Hz");
   } else if (name == "no-loader") {
     faults.phoenix.noLoader = true;
   } else if (name == "wrong-atr") {

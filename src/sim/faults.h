@@ -16,6 +16,9 @@ namespace vexilo::sim {
 //   slow-chip                  the chip's writes and erases take three times as long
 //   stuck-bit=ADDR:BIT[:VALUE] a program-memory bit always reads VALUE (0 or 1, default 0);
 //                              ADDR is a byte address, decimal or 0x-prefixed hexadecimal
+//   chip-clock=HZ              the AVR chip runs at HZ and misses SCK phases shorter than two
+//                              of its cycles (1000000: the internal RC oscillator of the
+//                              ATmega chips as delivered)
 //   no-loader                  the card loader never runs, whatever the chip holds
 //   wrong-atr                  the card answers reset with an ATR no loader sends
 struct SimFaults {

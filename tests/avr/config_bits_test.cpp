@@ -216,7 +216,7 @@ TEST(ConfigBits, EraseClearsTheSimulatedChip) {
     flash.SetCell(3, 0x0000);
     WriteFlash(ctx, chip, flash, "16");
     ASSERT_EQ(rig.bench.errorFlag, 0);
-    ChipErase(ctx, ChipRow(chip).erase);
+    ChipErase(ctx, ChipRow(chip).erase, ChipRow(chip).eraseTimeMs);
     ASSERT_TRUE(rig.SpiOn());
     VerifyFlash(ctx, chip, BlankFlash(chip));
     EXPECT_EQ(rig.bench.errorFlag, 0) << ChipRow(chip).name;

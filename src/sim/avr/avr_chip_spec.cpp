@@ -32,6 +32,8 @@ constexpr AvrChipSpec kSpecs[] = {
         .eepromTime = 4 * kMs,
         .eraseTime = 8 * kMs,
         .fuseTime = 4 * kMs,
+        .calibrationBytes = 0,
+        .calibration = {},
         // Data polling: $7F from a Flash byte being programmed; EEPROM P1 during the
         // auto-erase, then P2.
         .flashBusyValue = 0x7F,
@@ -60,6 +62,8 @@ constexpr AvrChipSpec kSpecs[] = {
         .eepromTime = 9 * kMs,
         .eraseTime = 9 * kMs,
         .fuseTime = 4 * kMs + 5 * kUs100,
+        .calibrationBytes = 1,
+        .calibration = {0xA7},
         .flashBusyValue = 0xFF,
         .eepromEraseBusyValue = 0xFF,
         .eepromWriteBusyValue = 0xFF,
@@ -82,11 +86,14 @@ constexpr AvrChipSpec kSpecs[] = {
         .lb2Mask = 0x02,
         .fusesLockedByLb1 = false,
         .signatureLockedByLb = false,
-        // Maximum programming times, 5.0 V column.
-        .flashTime = 15 * kMs,
-        .eepromTime = 3 * kMs + 8 * kUs100,
-        .eraseTime = 30 * kMs,
-        .fuseTime = 1 * kMs + 9 * kUs100,
+        // Serial programming characteristics, minimum wait delays after the instructions
+        // (tWD_FLASH, tWD_EEPROM, tWD_ERASE, tWD_FUSE); the parallel-mode times are shorter.
+        .flashTime = 16 * kMs,
+        .eepromTime = 4 * kMs,
+        .eraseTime = 32 * kMs,
+        .fuseTime = 2 * kMs,
+        .calibrationBytes = 1,
+        .calibration = {0x9C},
         .flashBusyValue = 0xFF,
         .eepromEraseBusyValue = 0xFF,
         .eepromWriteBusyValue = 0xFF,
@@ -114,6 +121,9 @@ constexpr AvrChipSpec kSpecs[] = {
         .eepromTime = 9 * kMs,
         .eraseTime = 9 * kMs,
         .fuseTime = 4 * kMs + 5 * kUs100,
+        // One byte for each internal RC frequency: 1, 2, 4 and 8 MHz.
+        .calibrationBytes = 4,
+        .calibration = {0xA3, 0xA8, 0xAE, 0xB4},
         .flashBusyValue = 0xFF,
         .eepromEraseBusyValue = 0xFF,
         .eepromWriteBusyValue = 0xFF,

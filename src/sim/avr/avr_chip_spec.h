@@ -47,6 +47,11 @@ struct AvrChipSpec {
   SimTime eraseTime;   // tWD_ERASE
   SimTime fuseTime;    // tWD_FUSE (lock bits too)
 
+  // Read Calibration Byte (0x38 0x00 b 0x00): the factory-trimmed RC oscillator value of
+  // byte b; none on chips without the instruction.
+  uint8_t calibrationBytes;
+  std::array<uint8_t, 4> calibration;
+
   uint8_t flashBusyValue;        // read from a location being programmed
   uint8_t eepromEraseBusyValue;  // read from an EEPROM byte during its auto-erase (P1)
   uint8_t eepromWriteBusyValue;  // ... and while it is then written (P2)

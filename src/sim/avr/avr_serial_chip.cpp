@@ -25,14 +25,18 @@ void AvrSerialChip::SetPins(bool control, bool clock, bool data, SimTime now) {
   if (control != reset_) {
     reset_ = control;
     if (control) {
-      RiseOfReset();
+      RiseOfReset(now);
     } else {
       FallOfReset();
     }
   }
   if (clock != clock_) {
     clock_ = clock;
-    if (!reset_) {
+    const SimTime minPhase = MinSckPhase();
+    const bool tooShort = minPhase > 0 && now - lastSckEdge_ <= minPhase;
+    lastSckEdge_ = now;
+    // A phase shorter than the chip can follow: the edge is lost and the frame out of step.
+    if (!reset_ && !tooShort) {
       if (clock) {
         RisingEdge(data, now);
       } else {
@@ -54,12 +58,20 @@ void AvrSerialChip::FallOfReset() {
   miso_ = false;
 }
 
-// RESET high ends programming mode and starts the program; a self-timed write in progress
-// still completes.
-void AvrSerialChip::RiseOfReset() {
-  if (pending_.job != Job::kNone) Finish();
+// RESET high ends programming mode and starts the program. A self-timed write or erase
+// still running is cut short: the data sheets give no result for it, so the model leaves the
+// memory as it was before the instruction (the erase has erased nothing, the page holds its
+// old words).
+void AvrSerialChip::RiseOfReset(SimTime now) {
+  Settle(now);
+  pending_.job = Job::kNone;
   enabled_ = false;
   miso_ = false;
+}
+
+SimTime AvrSerialChip::MinSckPhase() const {
+  if (faults_.avrClockHz == 0) return 0;
+  return static_cast<SimTime>(2.0 * 1e9 / faults_.avrClockHz);
 }
 
 void AvrSerialChip::RisingEdge(bool bit, SimTime now) {
@@ -133,6 +145,9 @@ uint8_t AvrSerialChip::ReadValue(SimTime now) {
       return ReadEeprom(((frame_[1] << 8) | frame_[2]) & (spec_.eepromBytes - 1u), now);
     case 0x30:
       return ReadSignature(frame_[2] & 3);
+    case 0x38:
+      if (spec_.calibrationBytes == 0) break;
+      return spec_.calibration[frame_[2] & (spec_.calibrationBytes - 1u)];
     case 0x50:
     case 0x58:
       if (spec_.instructions & kAvrReadFuses) return ReadConfig();
@@ -196,16 +211,12 @@ void AvrSerialChip::ExecuteAc(SimTime now) {
   const uint8_t op = frame_[1];
   if ((op & 0xE0) == 0x80) {  // Chip Erase 1010 1100 100x xxxx
     if (Busy(now)) return;
-    flash_.assign(flash_.size(), 0xFF);
-    const bool eesave = spec_.eesaveMask != 0 && (config_[kAvrFuseHigh] & spec_.eesaveMask) == 0;
-    if (!eesave) eeprom_.assign(eeprom_.size(), 0xFF);
-    config_[LockIndex()] = 0xFF;
-    ApplyStuckBit();
+    // Self-timed: the memories are erased when tWD_ERASE has passed.
     Start(Job::kErase, 0, 0, spec_.eraseTime, now);
     return;
   }
   if (spec_.instructions & kAvrLockInByte4) {
-    if (op == 0xE0) WriteLock(frame_[3], now);
+    if ((op & 0xE0) == 0xE0) WriteLock(frame_[3], now);  // 1010 1100 111x xxxx
   } else if ((op & 0xE0) == 0xE0) {  // AT90S: 1010 1100 111x x21x
     WriteLock(op, now);
   }
@@ -293,7 +304,14 @@ void AvrSerialChip::Finish() {
     case Job::kLock:
       config_[LockIndex()] &= static_cast<uint8_t>(pending_.value | ~spec_.lockWritable);
       break;
-    case Job::kErase:
+    case Job::kErase: {
+      flash_.assign(flash_.size(), 0xFF);
+      const bool eesave =
+          spec_.eesaveMask != 0 && (config_[kAvrFuseHigh] & spec_.eesaveMask) == 0;
+      if (!eesave) eeprom_.assign(eeprom_.size(), 0xFF);
+      config_[LockIndex()] = 0xFF;
+      break;
+    }
     case Job::kNone:
       break;
   }

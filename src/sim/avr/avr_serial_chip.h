@@ -22,10 +22,11 @@ namespace vexilo::sim {
 // have brought it back into step (the AT90S8515 recovery; each failed attempt plus one pulse
 // moves the frame by one bit, so 32 attempts always suffice).
 //
-// Timing is lenient: the minimum SCK high and low times (2 or 4 chip clocks) are not checked.
-// Writes and erases are self-timed and take simulated time; while one runs, another
-// instruction that would start a write is ignored and a read of the location being written
-// returns the data sheet's polling value.
+// The minimum SCK high and low times (more than 2 chip clocks) are checked only when the
+// chip's clock is given (fault chip-clock=HZ). Writes and erases are self-timed and take
+// simulated time; while one runs, another instruction that would start a write is ignored, a
+// read of the location being written returns the data sheet's polling value, and a RESET
+// pulse cuts it short, leaving the memory unchanged.
 class AvrSerialChip final : public SerialProgrammedChip {
  public:
   AvrSerialChip(const AvrChipSpec& spec, const ChipFaults& faults);
@@ -48,7 +49,9 @@ class AvrSerialChip final : public SerialProgrammedChip {
   };
 
   void FallOfReset();
-  void RiseOfReset();
+  void RiseOfReset(SimTime now);
+  // The shortest SCK phase the chip follows at its clock (0: not checked).
+  SimTime MinSckPhase() const;
   void RisingEdge(bool bit, SimTime now);
   void FallingEdge();
   void ByteDone(int index, SimTime now);
@@ -95,6 +98,7 @@ class AvrSerialChip final : public SerialProgrammedChip {
   bool miso_ = false;
   bool enabled_ = false;
 
+  SimTime lastSckEdge_ = 0;
   uint8_t bitCount_ = 0;  // bits of the current frame received so far, 0 .. 31
   uint8_t shiftIn_ = 0;
   std::array<uint8_t, 4> frame_{};

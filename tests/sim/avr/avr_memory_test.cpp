@@ -76,12 +76,12 @@ TEST(AvrFlash, PageAddressing) {
   auto [chip, isp] = Enter(AvrModel::ATmega163);  // 64-word pages
   isp->LoadWord(0x0005, 0xA55A);                  // high bits of the load address do not matter
   isp->WritePage(0x1C7F);                         // any word of page 0x1C40
-  isp->Wait(15 * kMs);
+  isp->Wait(16 * kMs);
   EXPECT_EQ(isp->ReadWord(0x1C45), 0xA55A);
   EXPECT_EQ(isp->ReadWord(0x0005), 0xFFFF);
   // The buffer is clear after a page write: writing the next page leaves it blank.
   isp->WritePage(0x1C80);
-  isp->Wait(15 * kMs);
+  isp->Wait(16 * kMs);
   EXPECT_EQ(isp->ReadWord(0x1C85), 0xFFFF);
 }
 
