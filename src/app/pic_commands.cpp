@@ -77,7 +77,14 @@ void ReadConfig(Workspace& ws, PicContext& ctx, PicChip chip) {
 }
 
 void WriteConfig(Workspace& ws, PicContext& ctx, PicChip chip) {
-  pic::WriteConfigWord(ctx, chip, PicChipConfigWord(*ws.Card(), ws.options), ws.settings.picDelay);
+  const uint16_t word = PicChipConfigWord(*ws.Card(), ws.options);
+  pic::WriteConfigWord(ctx, chip, word, ws.settings.picDelay);
+  // The PIC16F876 word carries CP1:CP0 twice; the data sheet enables the protection only when
+  // both copies agree, and the word built from the panel keeps bits 13-12 at 11.
+  if (chip == PicChip::PIC16F876 && ((word >> 4) & 3) != ((word >> 12) & 3)) {
+    ctx.op.Log("PIC WRITE CONFIG BIT : CP1:CP0 in bits 13-12 and 5-4 differ - the PIC16F876 "
+               "data sheet leaves such code protection undefined");
+  }
 }
 
 // Erase, EEPROM, FLASH, configuration word; each step only while no earlier one failed.

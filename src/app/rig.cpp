@@ -38,10 +38,7 @@ void CheckSimFaults(const std::vector<std::string>& faults, const CardType& card
   const sim::SimFaults parsed = sim::ParseFaults(faults);
   if (!parsed.chip.stuck) return;
   const uint32_t address = parsed.chip.stuck->byteAddress;
-  if (card.family == Family::Pic) {
-    throw sim::FaultError("fault stuck-bit: the simulated " + std::string(card.text) +
-                          " has no stuck bits (AVR cards only)");
-  }
+  // Byte addresses in program memory; a PIC word w is bytes 2w (low) and 2w + 1 (high).
   const uint32_t flashBytes = card.flashWords * 2;
   if (address >= flashBytes) {
     throw sim::FaultError("fault stuck-bit: address " + std::to_string(address) +

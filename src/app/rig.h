@@ -69,8 +69,7 @@ class Rig {
 sim::CardType SimCardType(const CardType& card);
 
 // Checks the simulator fault names for a card type: an unknown name or bad value, and a stuck
-// bit the card's chip cannot have (beyond its program memory, or on a PIC, whose model has
-// none), throw std::invalid_argument naming the fault.
+// bit beyond the chip's program memory, throw std::invalid_argument naming the fault.
 void CheckSimFaults(const std::vector<std::string>& faults, const CardType& card);
 
 // The names the rig accepts, for help texts.

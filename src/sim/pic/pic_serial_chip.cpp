@@ -93,7 +93,10 @@ void PicSerialChip::Execute(uint8_t command, SimTime now) {
       shifter_.StartRead(memory_.ReadData(address_));
       break;
     case kIncrementAddress:
-      address_ = (address_ + 1) & kPicAddressMask;
+      // Once in configuration memory the counter stays there until programming mode is left.
+      address_ = address_ >= kPicConfigSpace
+                     ? static_cast<uint16_t>(kPicConfigSpace | ((address_ + 1) & 0x1FFF))
+                     : static_cast<uint16_t>((address_ + 1) & kPicAddressMask);
       break;
     case kBeginEraseProgramming:
       Begin(PicWriteMode::kEraseProgram, now);
@@ -156,7 +159,11 @@ PicSerialChip::CycleKind PicSerialChip::SetupErase() const {
   // After a Load Data for Data Memory this erases the data EEPROM; with the address counter
   // in configuration memory it is the chip erase that also clears the code protection;
   // otherwise it erases program memory. The bulk erases do not work on a protected device.
-  if (lastLoad_ != Load::kData && address_ >= kPicConfigSpace) return CycleKind::kChipErase;
+  // The chip erase of the programming specifications runs with the counter at the
+  // configuration word, 0x2007.
+  if (lastLoad_ != Load::kData && address_ == kPicConfigSpace + kPicConfigWordIndex) {
+    return CycleKind::kChipErase;
+  }
   if (memory_.Protected()) return CycleKind::kNone;
   return lastLoad_ == Load::kData ? CycleKind::kEraseData : CycleKind::kEraseProgram;
 }

@@ -85,19 +85,68 @@ TEST(PicTransport, MclrLowAbortsFramesAndCycles) {
   EXPECT_EQ(pic.ReadWord(), 0x3FFF);
 }
 
-TEST(PicTransport, UnknownCommandsAreIgnored) {
+// Each chip takes the commands its programming specification lists and ignores the others:
+// 0x3F on neither, Bulk Erase Program Memory (9) not on the PIC16F876, whose set-up pair is its
+// erase, Begin Programming Only (0x18) on both (listed for the PIC16F84A the cards carry).
+TEST(PicTransport, EachChipTakesOnlyItsOwnCommands) {
+  auto f84 = MakePicChip(PicModel::PIC16F84);
+  PicBitBang a(*f84);
+  a.Enter();
+  a.Command(0x02);
+  a.Load(0x0ABC);
+  a.Command(0x3F);
+  a.Command(0x18);
+  a.Wait(20 * kMs);
+  EXPECT_EQ(a.ReadWord(), 0x0ABC);
+
+  auto f876 = MakePicChip(PicModel::PIC16F876);
+  PicBitBang b(*f876);
+  b.Enter();
+  b.Command(0x02);
+  b.Load(0x0ABC);
+  b.Command(0x09);  // would arm a bulk erase for the next Begin
+  b.Command(0x08);
+  b.Wait(20 * kMs);
+  EXPECT_EQ(b.ReadWord(), 0x0ABC);
+}
+
+// What the programming specifications decide: the address counter stays in configuration
+// memory until programming mode is left; the set-up pair is the chip erase only at 0x2007;
+// the PIC16F84 data EEPROM cycle takes the 10 ms of its specification, so the default Write
+// Delay of 10 ms is just enough and 9 ms reads the old byte back.
+TEST(PicTransport, ConfigCounterChipEraseAddressAndEepromCycle) {
   auto chip = MakePicChip(PicModel::PIC16F84);
   PicBitBang pic(*chip);
   pic.Enter();
-  pic.Command(0x02);
-  pic.Load(0x0ABC);
-  pic.Command(0x3F);
-  pic.Command(0x18);  // Begin Programming Only is not a PIC16F84 command
-  pic.Wait(20 * kMs);
-  EXPECT_EQ(pic.ReadWord(), 0x3FFF);
+  pic.WriteConfigWord(0x3FE5);  // CP on: code protected
+  pic.Leave();
+  pic.Enter();
+  pic.GoToConfig(0);
+  pic.Increment(0x2000);  // round the 8K configuration space, never back to user memory
+  pic.Increment(7);
+  EXPECT_EQ(pic.ReadWord(), 0x3FE5);
+
+  pic.Leave();
+  pic.Enter();
+  pic.GoToConfig(6);  // the set-up pair at 0x2006 is no chip erase
+  pic.Command(0x01);
+  pic.Command(0x07);
   pic.Command(0x08);
   pic.Wait(20 * kMs);
-  EXPECT_EQ(pic.ReadWord(), 0x0ABC);
+  pic.Increment();
+  EXPECT_EQ(pic.ReadWord(), 0x3FE5);
+  pic.Leave();
+  pic.Enter();
+  pic.ChipErase();
+  pic.Leave();
+
+  for (SimTime wait : {10 * kMs, 9 * kMs}) {
+    pic.Enter();
+    pic.ProgramData(wait == 10 * kMs ? 0x5A : 0xA5, wait);
+    EXPECT_EQ(pic.ReadData(), 0x5A) << wait;
+    pic.Leave();
+    pic.Wait(20 * kMs);
+  }
 }
 
 }  // namespace
