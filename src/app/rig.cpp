@@ -13,6 +13,11 @@
 namespace vexilo::app {
 namespace {
 
+constexpr sim::AdapterMode kSimModes[] = {sim::AdapterMode::Phoenix, sim::AdapterMode::Avr,
+                                          sim::AdapterMode::Pic};
+
+sim::AdapterMode ToSim(AdapterMode mode) { return kSimModes[static_cast<int>(mode)]; }
+
 std::unique_ptr<sim::SimBackend> MakeSimulator(const RigOptions& options, Workspace& ws) {
   sim::SimOptions sim;
   const CardType* card = ws.Card() ? ws.Card() : FindCardType(kDefaultCardType);
@@ -21,10 +26,14 @@ std::unique_ptr<sim::SimBackend> MakeSimulator(const RigOptions& options, Worksp
   sim.eepromBytes = ExtEepromBytes(*card, ws.options);
   sim.comIndex = ws.settings.avrPicCom;
   sim.faults = sim::ParseFaults(options.simFaults);
+  std::optional<AdapterMode> mode = options.simAdapterMode;
+  if (mode) sim.mode = ToSim(*mode);
   auto backend = std::make_unique<sim::SimBackend>(sim);
   if (!options.simStateFile.empty() && std::filesystem::exists(options.simStateFile)) {
     try {
-      sim::LoadCardState(backend->Card(), options.simStateFile);
+      const std::optional<sim::AdapterMode> saved =
+          sim::LoadCardState(backend->Card(), options.simStateFile);
+      if (saved && !mode) backend->SetModeByHand(*saved);
     } catch (const sim::CardStateError& e) {
       throw std::invalid_argument(e.what());
     }
@@ -112,14 +121,18 @@ void Rig::OpenSessionObject(Workspace& ws, port::Operator& op) {
 Rig::~Rig() = default;
 
 void Rig::ManualModeSwitch(AdapterMode mode) {
-  if (!sim_) return;
-  static constexpr sim::AdapterMode kModes[] = {sim::AdapterMode::Phoenix, sim::AdapterMode::Avr,
-                                                sim::AdapterMode::Pic};
-  sim_->SetModeByHand(kModes[static_cast<int>(mode)]);
+  if (sim_) sim_->SetModeByHand(ToSim(mode));
+}
+
+std::optional<AdapterMode> Rig::SimAdapterMode() {
+  if (!sim_) return std::nullopt;
+  return static_cast<AdapterMode>(static_cast<int>(sim_->CardAdapter().Mode()));
 }
 
 void Rig::SaveSimState() {
-  if (sim_ && !simStateFile_.empty()) sim::SaveCardState(sim_->Card(), simStateFile_);
+  if (sim_ && !simStateFile_.empty()) {
+    sim::SaveCardState(sim_->Card(), simStateFile_, sim_->CardAdapter().Mode());
+  }
 }
 
 }  // namespace vexilo::app

@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,10 @@ struct RigOptions {
   std::string device;
   std::vector<std::string> simFaults;  // fault names of the simulator
   std::string simStateFile;            // the simulated card's memories between runs
+  // The simulated adapter's mode switch as the previous rig left it: one adapter serves
+  // every card, and it keeps the mode of its last burst. Unset: the state file's, else
+  // Phoenix (the mode at power-up).
+  std::optional<AdapterMode> simAdapterMode;
 };
 
 // The hardware the commands of a run drive: one port backend and the port session on it.
@@ -52,8 +57,11 @@ class Rig {
 
   // The person switched the adapter by hand after being asked to.
   void ManualModeSwitch(AdapterMode mode);
-  // Writes the simulated card's memories to the state file, if one was given.
+  // Writes the simulated card's memories and the adapter's mode to the state file, if one
+  // was given.
   void SaveSimState();
+  // The simulated adapter's mode, when the rig runs on the simulator.
+  std::optional<AdapterMode> SimAdapterMode();
 
  private:
   void OpenSessionObject(Workspace& ws, port::Operator& op);

@@ -145,7 +145,8 @@ class Runner {
       app::RigOptions rigOptions{.backend = ws_.settings.portBackend,
                                  .device = options_.device,
                                  .simFaults = options_.simFaults,
-                                 .simStateFile = options_.simState};
+                                 .simStateFile = options_.simState,
+                                 .simAdapterMode = std::nullopt};
       rig_ = std::make_unique<app::Rig>(rigOptions, ws_, op_);
     }
     return *rig_;

@@ -76,12 +76,13 @@ void CommandRunner::SaveSimState() {
 bool CommandRunner::EnsureRig() {
   const std::string key = RigKey();
   if (rig_ && key == rigKey_) return true;
+  app::RigOptions options;
   if (rig_) {
     rig_->Session().ClosePort();
     SaveSimState();
+    options.simAdapterMode = rig_->SimAdapterMode();  // one adapter for every card
     rig_.reset();
   }
-  app::RigOptions options;
   options.backend = worker_.settings.portBackend;
   const app::CardType* card = worker_.Card();
   if (options.backend == "sim" && card && !simStateDir_.empty()) {

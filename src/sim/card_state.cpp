@@ -24,10 +24,13 @@ std::string Hex(uint32_t value, int digits) {
   return text;
 }
 
-void WriteState(std::ostream& out, SimCard& card) {
+constexpr const char* kModeNames[] = {"phoenix", "avr", "pic"};
+
+void WriteState(std::ostream& out, SimCard& card, std::optional<AdapterMode> mode) {
   out << "# simulated card state\n" << kMagic << "\n";
   out << "card " << InfoFor(card.Type()).key << "\n";
   out << "24cxx " << card.ExternalEepromBytes() << "\n";
+  if (mode) out << "adapter " << kModeNames[static_cast<int>(*mode)] << "\n";
   static constexpr char kDigits[] = "0123456789ABCDEF";
   for (const auto& region : card.Regions()) {
     out << "region " << region.name << " " << region.bytes.size() << "\n";
@@ -129,7 +132,8 @@ std::vector<uint8_t> ReadRegionData(StateReader& reader, uint32_t size) {
   return data;
 }
 
-std::map<std::string, std::vector<uint8_t>> ReadState(StateReader& reader, SimCard& card) {
+std::map<std::string, std::vector<uint8_t>> ReadState(StateReader& reader, SimCard& card,
+                                                       std::optional<AdapterMode>& mode) {
   if (reader.Expect("the header") != kMagic) reader.Fail("not a card state file");
   const std::string key = Field(reader, reader.Expect("the card type"), "card");
   const std::string_view expectedKey = InfoFor(card.Type()).key;
@@ -144,7 +148,17 @@ std::map<std::string, std::vector<uint8_t>> ReadState(StateReader& reader, SimCa
   }
   std::map<std::string, std::vector<uint8_t>> regions;
   std::string line;
-  while (reader.Next(line)) {
+  bool more = reader.Next(line);
+  // The adapter's mode switch, in files written since it is kept.
+  if (more && line.rfind("adapter ", 0) == 0) {
+    const std::string name = Field(reader, line, "adapter");
+    for (int i = 0; i < 3; ++i) {
+      if (name == kModeNames[i]) mode = static_cast<AdapterMode>(i);
+    }
+    if (!mode) reader.Fail("unknown adapter mode '" + name + "'");
+    more = reader.Next(line);
+  }
+  for (; more; more = reader.Next(line)) {
     const std::string header = Field(reader, line, "region");
     const size_t space = header.find(' ');
     if (space == std::string::npos) reader.Fail("expected 'region NAME SIZE'");
@@ -159,9 +173,10 @@ std::map<std::string, std::vector<uint8_t>> ReadState(StateReader& reader, SimCa
 
 }  // namespace
 
-void SaveCardState(SimCard& card, const std::filesystem::path& path) {
+void SaveCardState(SimCard& card, const std::filesystem::path& path,
+                   std::optional<AdapterMode> adapterMode) {
   std::ostringstream out;
-  WriteState(out, card);
+  WriteState(out, card, adapterMode);
   try {
     // A temporary file of a unique name beside the state file, renamed over it; removed
     // again when anything fails, so the old state stays whole.
@@ -171,11 +186,12 @@ void SaveCardState(SimCard& card, const std::filesystem::path& path) {
   }
 }
 
-void LoadCardState(SimCard& card, const std::filesystem::path& path) {
+std::optional<AdapterMode> LoadCardState(SimCard& card, const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw CardStateError("cannot read card state file " + path.string());
   StateReader reader(in, path.string());
-  auto saved = ReadState(reader, card);
+  std::optional<AdapterMode> mode;
+  auto saved = ReadState(reader, card, mode);
 
   // Check everything before changing anything.
   auto regions = card.Regions();
@@ -199,6 +215,7 @@ void LoadCardState(SimCard& card, const std::filesystem::path& path) {
     std::copy(data.begin(), data.end(), region.bytes.begin());
   }
   card.Chip().MemoriesRestored();
+  return mode;
 }
 
 }  // namespace vexilo::sim

@@ -1,7 +1,9 @@
 #pragma once
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 
+#include "sim/mode_burst.h"
 #include "sim/sim_card.h"
 
 namespace vexilo::sim {
@@ -12,6 +14,7 @@ namespace vexilo::sim {
 //   vexilo-card-state 1
 //   card fun                      card type key (see CardTypeFromName)
 //   24cxx 8192                    bytes of the external EEPROM, 0 for none
+//   adapter pic                   the adapter's mode switch: phoenix, avr or pic (optional)
 //   region chip/flash 8192        one section per memory: name and size in bytes,
 //   000000 0C9445000C94...        then lines of "offset data": a six-digit hexadecimal
 //   000020 ...                    offset and up to 32 bytes as upper-case hex pairs,
@@ -27,9 +30,12 @@ class CardStateError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Writes the state to a temporary file beside `path` and renames it over `path`.
-void SaveCardState(SimCard& card, const std::filesystem::path& path);
-// Throws CardStateError for a file that cannot be read or does not fit the card.
-void LoadCardState(SimCard& card, const std::filesystem::path& path);
+// Writes the state, and the adapter's mode when given, to a temporary file beside `path` and
+// renames it over `path`.
+void SaveCardState(SimCard& card, const std::filesystem::path& path,
+                   std::optional<AdapterMode> adapterMode = std::nullopt);
+// Throws CardStateError for a file that cannot be read or does not fit the card. Gives the
+// adapter's mode when the file keeps one.
+std::optional<AdapterMode> LoadCardState(SimCard& card, const std::filesystem::path& path);
 
 }  // namespace vexilo::sim

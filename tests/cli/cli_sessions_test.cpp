@@ -163,3 +163,25 @@ TEST_F(CliSession, AdapterTestActions) {
 
 }  // namespace
 }  // namespace vexilo::cli
+
+namespace vexilo::cli {
+namespace {
+
+// The adapter keeps the mode of its last burst, also between runs: the PIC erase, which sends
+// no burst, reaches the chip when it is the first command of a run.
+TEST_F(CliSession, TheAdapterKeepsItsModeBetweenRuns) {
+  const std::string state = dir.Path("wafer.state");
+  const std::string hex = dir.Write("w.hex", ":020000000528D1\r\n:00000001FF\r\n");
+  ASSERT_EQ(Run({"--card", "wafer", "--sim-state", state, "load", "flash", hex, "program", "flash"})
+                .status,
+            0);
+  EXPECT_NE(dir.Read("wafer.state").find("\nadapter pic\n"), std::string::npos);
+  Result erase = Run({"--card", "wafer", "--sim-state", state, "--yes", "erase"});
+  ASSERT_EQ(erase.status, 0) << erase.err;
+  EXPECT_EQ(erase.out.find("is the card in the reader"), std::string::npos) << erase.out;
+  Result read = Run({"--card", "wafer", "--sim-state", state, "read", "flash", "show", "flash"});
+  EXPECT_NE(read.out.find("\n0000\t3FFF\t3FFF"), std::string::npos) << read.out;
+}
+
+}  // namespace
+}  // namespace vexilo::cli

@@ -309,12 +309,13 @@ TEST_F(Window, TheChosenFilterDecidesHowAnEepromFileIsRead) {
   EXPECT_EQ(window->Workspace().eepromInt.Cell(0), 0x12);
   EXPECT_EQ(window->Workspace().eepromInt.Cell(1), 0x34);
 
-  // With the HEX filter the same file holds no record: a blank image.
+  // With the HEX filter the same file holds no record: refused, the image kept.
   fileAnswer = [&](const FileDialogRequest&) {
     return FileDialogAnswer(QString::fromStdString(raw), 0);
   };
   Item("WczytajEEPROMint1")->trigger();
-  EXPECT_EQ(window->Workspace().eepromInt.Cell(0), 0xFF);
+  EXPECT_TRUE(messages.join("\n").contains("no data")) << messages.join("\n").toStdString();
+  EXPECT_EQ(window->Workspace().eepromInt.Cell(0), 0x12);
 }
 
 // A pack whose every text names its pack and key ("Alpha 8"); `skip` is left out.
