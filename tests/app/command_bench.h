@@ -123,8 +123,11 @@ struct Bench {
   explicit Bench(const std::string& card, sim::SimFaults faults = {}, bool autoMode = true) {
     ws.SetCardTypeText(std::string(FindCardTypeByName(card)->text));
     ws.settings.autoMode = autoMode;
-    ws.settings.avrDelay = "20";  // the ATmega163 page write takes 15 ms
+    ws.settings.avrDelay = "20";  // the ATmega163 page write takes 16 ms
     sim::SimOptions options;
+    // Port accesses as slow as through a USB serial adapter: fewer polls while the card
+    // loader writes its 24Cxx byte by byte.
+    options.ioAccessNs = 10 * sim::kUs;
     options.card = SimCardType(*ws.Card());
     options.faults = faults;
     options.eepromBytes = ExtEepromBytes(*ws.Card(), ws.options);

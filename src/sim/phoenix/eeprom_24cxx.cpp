@@ -9,13 +9,15 @@ namespace vexilo::sim {
 
 namespace {
 
-// Page sizes and tWR from the 24xx16/64/128/256/512 data sheets (tWR 5 ms maximum).
+// Page sizes from the 24xx16/64/128/256/512 data sheets; tWR the maximum of the slowest part
+// of each size the cards came with: the AT24C16A 5 ms, the older AT24C64, AT24C128, AT24C256
+// and AT24C512 10 ms (the newer parts and the 24LC family write within 5 ms).
 constexpr std::array<Eeprom24Part, 5> kParts{{
     {"24C16", 2048, 16, 1, 5 * kMs},
-    {"24C64", 8192, 32, 2, 5 * kMs},
-    {"24C128", 16384, 64, 2, 5 * kMs},
-    {"24C256", 32768, 64, 2, 5 * kMs},
-    {"24C512", 65536, 128, 2, 5 * kMs},
+    {"24C64", 8192, 32, 2, 10 * kMs},
+    {"24C128", 16384, 64, 2, 10 * kMs},
+    {"24C256", 32768, 64, 2, 10 * kMs},
+    {"24C512", 65536, 128, 2, 10 * kMs},
 }};
 
 constexpr uint8_t kDeviceCode = 0xA0;      // 1010 in the top nibble of the control byte

@@ -70,9 +70,13 @@ void LoaderModel::WriteBlock(SimTime now, CardTransmitter& tx) {
       return SendStatus(kSwWrongCheckByte, now + kTurnaround, tx);
     }
   }
-  auto result = bus_.Write(Address(), data, now + kTurnaround);
-  // Acknowledge polling: the status goes out once the part has finished its write cycle.
-  if (result.acknowledged) result = bus_.WaitReady(result.done);
+  // The loaders write the 24Cxx byte by byte, each byte with its own write cycle (acknowledge
+  // polling in between), and send the status only after the last one.
+  EepromBus::Result result{true, now + kTurnaround};
+  for (size_t i = 0; i < data.size() && result.acknowledged; ++i) {
+    result = bus_.Write(static_cast<uint16_t>(Address() + i), data.subspan(i, 1), result.done);
+    if (result.acknowledged) result = bus_.WaitReady(result.done);
+  }
   SendStatus(result.acknowledged ? kSwOk : kSwMemoryFailure, result.done, tx);
 }
 

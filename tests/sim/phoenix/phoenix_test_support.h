@@ -46,7 +46,7 @@ class Reader {
   }
 
   // Everything the card sends until it has been quiet for `quiet`.
-  std::vector<Heard> Listen(SimTime quiet = 30 * kMs) {
+  std::vector<Heard> Listen(SimTime quiet = 250 * kMs) {
     std::vector<Heard> heard;
     for (SimTime last = now; now - last < quiet; now += kPoll) {
       if (auto value = card_.TransmitToReader(now)) {
@@ -66,7 +66,8 @@ class Reader {
   }
 
   // The values of everything heard.
-  std::vector<uint8_t> Answer(SimTime quiet = 30 * kMs) {
+  // The quiet time covers a write block: sixteen bytes, each with a 10 ms write cycle.
+  std::vector<uint8_t> Answer(SimTime quiet = 250 * kMs) {
     std::vector<uint8_t> values;
     for (const auto& h : Listen(quiet)) values.push_back(h.value);
     return values;
