@@ -61,6 +61,14 @@ class SerialProgrammedChip {
   // The memories were just replaced from a saved state: a defective cell shows its defect
   // again.
   virtual void MemoriesRestored() {}
+
+  // Which firmware the chip can run: "avr", "pic16f84" or "pic16f876" (a card loader built
+  // for another chip does not run on it); empty for any.
+  virtual std::string FirmwareFamily() const { return {}; }
+  // Whether the chip as configured runs its program on the card's 3.58 MHz clock: a PIC
+  // needs a crystal oscillator setting (XT or HS) and the watchdog off, as the card loader
+  // installers write them.
+  virtual bool RunsOnCardClock() const { return true; }
 };
 
 }  // namespace vexilo::sim

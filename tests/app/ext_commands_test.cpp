@@ -88,6 +88,9 @@ TEST(ExtEepromCommands, WriteVerifyAndReadThroughTheLoaderInTheChip) {
     }
     ASSERT_FALSE(bench.Run(Command::Erase).failed);
     ASSERT_FALSE(bench.Run(Command::ProgramFlash).failed);
+    // A PIC runs the loader on the card's clock only with a crystal oscillator setting.
+    bench.ws.options.pic.comboBox1 = "XT";
+    ASSERT_FALSE(bench.Run(Command::SetBits).failed);
 
     FillExt(bench.ws);
     const image::MemoryImage written = bench.ws.eepromExt;

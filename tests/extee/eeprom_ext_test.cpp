@@ -157,16 +157,17 @@ TEST(EepromExtFailure, ASilentCardEndsTheTransfer) {
   EXPECT_EQ(rig.Errors(), Texts{"PIC WRITE EEPROM EXT : TIMEOUT ERROR"});
 }
 
-// A loader that refuses the instruction sends its status instead of INS. The PIC16F84 read
-// names its ACK line as the AVR read does.
+// A loader that refuses the instruction sends its status instead of INS (the AVR and
+// PIC16F84 loaders share their ATR mark, not their instructions). The PIC16F84 read names its
+// ACK line as the AVR read does.
 TEST(EepromExtFailure, ARefusedHeaderIsAnAckError) {
-  ExtRig avr(sim::CardType::FunCard, sim::LoaderFamily::Pic16F84, 8192);
+  ExtRig avr(sim::CardType::WaferCard, sim::LoaderFamily::Pic16F84, 2048);
   ExtEepromContext avrCtx = avr.Context();
   WriteEepromExt(avrCtx, LoaderFamily::Avr, 8192, Pattern(8192), false);
   EXPECT_EQ(avr.Errors(), Texts{"ATMEL WRITE EEPROM EXT : ACK ERROR"});
   EXPECT_EQ(avr.errorFlag, 1);
 
-  ExtRig wafer(sim::CardType::WaferCard, sim::LoaderFamily::Avr, 2048);
+  ExtRig wafer(sim::CardType::FunCard, sim::LoaderFamily::Avr, 8192);
   ExtEepromContext waferCtx = wafer.Context();
   image::MemoryImage image = Pattern(2048);
   ReadEepromExt(waferCtx, LoaderFamily::Pic16F84, 2048, image);
@@ -249,6 +250,35 @@ TEST(EepromExtSession, AStopRequestEndsAWriteEarly) {
     EXPECT_TRUE(std::all_of(rig.Eeprom().begin() + 1024, rig.Eeprom().end(),
                             [](uint8_t b) { return b == 0xFF; }));
   }
+}
+
+}  // namespace
+}  // namespace vexilo::extee::testing
+
+namespace vexilo::extee::testing {
+namespace {
+
+// A card loader runs only on the chip it was built for, and a PIC only with the configuration
+// its installer writes (crystal oscillator, watchdog off): else no ATR, as on a real card.
+TEST(EepromExtFailure, ALoaderRunsOnlyOnItsChipAndWithItsConfiguration) {
+  auto answered = [](ExtRig& rig, LoaderFamily loader, uint32_t bytes) {
+    ExtEepromContext ctx = rig.Context();
+    image::MemoryImage image = Pattern(bytes);
+    ReadEepromExt(ctx, loader, bytes, image);
+    return std::none_of(rig.op.lines.begin(), rig.op.lines.end(), [](const std::string& line) {
+      return line.ends_with("ATR ERROR");
+    });
+  };
+  ExtRig foreign(sim::CardType::FunCard, sim::LoaderFamily::Pic16F876, 8192);
+  EXPECT_FALSE(answered(foreign, LoaderFamily::Pic16F876, 8192));
+
+  ExtRig wafer(LoaderFamily::Pic16F84, 2048);
+  EXPECT_TRUE(answered(wafer, LoaderFamily::Pic16F84, 2048));
+  ExtRig rc(LoaderFamily::Pic16F84, 2048);
+  for (const sim::MemoryRegion& region : rc.sim->Card().Chip().Regions()) {
+    if (region.name == "config") region.bytes[14] = 0x3B;  // FOSC 11: RC
+  }
+  EXPECT_FALSE(answered(rc, LoaderFamily::Pic16F84, 2048));
 }
 
 }  // namespace

@@ -71,6 +71,12 @@ ExtRig::ExtRig(sim::CardType card, std::optional<sim::LoaderFamily> installed, u
   if (installed) {
     const std::vector<uint8_t> image = sim::MakeSimLoaderImage(*installed);
     std::copy(image.begin(), image.end(), RegionOf(sim->Card().Chip().Regions(), "flash").begin());
+    // The configuration word the PIC installers write: XT oscillator, watchdog off.
+    if (sim::InfoFor(card).family == sim::ChipFamily::Pic) {
+      std::span<uint8_t> config = RegionOf(sim->Card().Chip().Regions(), "config");
+      config[14] = 0x39;  // word 7, 0x2007: 0x3F39 suits both chips
+      config[15] = 0x3F;
+    }
   }
 }
 

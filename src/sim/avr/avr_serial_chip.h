@@ -37,6 +37,7 @@ class AvrSerialChip final : public SerialProgrammedChip {
   std::vector<MemoryRegion> Regions() override;
   std::string Name() const override { return spec_.name; }
   void MemoriesRestored() override { ApplyStuckBit(); }
+  std::string FirmwareFamily() const override { return "avr"; }
 
  private:
   enum class Job { kNone, kFlashByte, kFlashPage, kEeprom, kErase, kFuse, kLock };

@@ -24,6 +24,11 @@ void PhoenixCardSim::SetReset(bool active, SimTime now) {
 void PhoenixCardSim::StartFirmware(SimTime now) {
   std::optional<LoaderFamily> family;
   if (!faults_.noLoader) family = FindLoaderMarker(chip_.ProgramMemory());
+  // A loader runs only on the chip it was built for, and only when the chip's configuration
+  // lets it run on the card's clock.
+  const std::string chipFamily = chip_.FirmwareFamily();
+  if (family && !chipFamily.empty() && SpecFor(*family).name != chipFamily) family.reset();
+  if (family && !chip_.RunsOnCardClock()) family.reset();
   if (family) loader_.emplace(SpecFor(*family), eeprom_);
   std::span<const uint8_t> atr;
   if (faults_.wrongAtr) {

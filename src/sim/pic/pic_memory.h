@@ -35,6 +35,8 @@ class PicMemory {
 
   // True when any CP or CPD setting protects something.
   bool Protected() const;
+  // The configuration word at 0x2007 (unimplemented bits read as 1).
+  uint16_t ConfigurationWordValue() const { return ConfigurationWord(); }
 
   std::span<uint8_t> Flash() { return flash_; }
   std::span<const uint8_t> Flash() const { return flash_; }

@@ -1,5 +1,7 @@
 #include "sim/pic/pic_serial_chip.h"
 
+#include <cctype>
+
 #include "sim/pic/pic_commands.h"
 
 namespace vexilo::sim {
@@ -41,6 +43,21 @@ bool PicSerialChip::DataOut(SimTime /*now*/) {
 
 std::vector<MemoryRegion> PicSerialChip::Regions() {
   return {{"flash", memory_.Flash()}, {"eeprom", memory_.Eeprom()}, {"config", memory_.Config()}};
+}
+
+std::string PicSerialChip::FirmwareFamily() const {
+  std::string name = traits_.name;
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return name;
+}
+
+bool PicSerialChip::RunsOnCardClock() const {
+  // FOSC 01 (XT) or 10 (HS) take the card's clock; LP is too slow for it and RC ignores it.
+  // A running watchdog resets a loader that does not clear it.
+  const uint16_t config = memory_.ConfigurationWordValue();
+  const unsigned oscillator = config & 3u;
+  const bool watchdog = (config & 4u) != 0;
+  return (oscillator == 1 || oscillator == 2) && !watchdog;
 }
 
 void PicSerialChip::ChangeMclr(bool high, bool clock, bool data) {

@@ -27,6 +27,9 @@ class PicSerialChip final : public SerialProgrammedChip {
   void MemoriesRestored() override { memory_.ReapplyStuck(); }
   std::string Name() const override { return traits_.name; }
 
+  std::string FirmwareFamily() const override;
+  bool RunsOnCardClock() const override;
+
  private:
   // Which Load command filled the data latch last.
   enum class Load { kNone, kProgram, kData, kConfig };
