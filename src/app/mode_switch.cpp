@@ -51,8 +51,8 @@ void SwitchAdapterMode(AdapterMode mode, Rig& rig, const Settings& settings,
   SendBurst(mode, rig, op, false);
 }
 
-void SendTestBurst(AdapterMode mode, Rig& rig, port::Operator& op) {
-  SendBurst(mode, rig, op, true);
+bool SendTestBurst(AdapterMode mode, Rig& rig, port::Operator& op) {
+  return SendBurst(mode, rig, op, true);
 }
 
 }  // namespace vexilo::app

@@ -14,7 +14,8 @@ void SwitchAdapterMode(AdapterMode mode, Rig& rig, const Settings& settings,
                        const LanguageTexts& texts, port::Operator& op);
 
 // The test panel's burst buttons: the burst without looking at AutoMode, with DTR and RTS
-// dropped first on the port of the last session.
-void SendTestBurst(AdapterMode mode, Rig& rig, port::Operator& op);
+// dropped first on the port of the last session. False when the device did not open (the
+// message has been shown).
+bool SendTestBurst(AdapterMode mode, Rig& rig, port::Operator& op);
 
 }  // namespace vexilo::app
