@@ -186,7 +186,7 @@ TestKoVad2Page::TestKoVad2Page(CommandRunner& runner, QWidget* parent)
       emit BurstReport(!ran     ? QStringLiteral("%1 burst not sent: the port is busy or not set up")
                                        .arg(caption)
                        : sent ? QStringLiteral("%1 burst sent").arg(caption)
-                              : QStringLiteral("%1 burst not sent: the COM device did not open")
+                              : QStringLiteral("%1 burst not sent: the port could not be used")
                                     .arg(caption));
     });
     row->addWidget(button);
