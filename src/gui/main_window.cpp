@@ -791,6 +791,8 @@ void TForm1::ShowRecentFiles() {
   QMenu* menu = menus_[0];
   for (const auto& [action, id] : recentItems_) {
     menu->removeAction(action);
+    // It may be the item being triggered: gone from the menu now, deleted once that is over.
+    action->setParent(nullptr);
     action->deleteLater();
   }
   recentItems_.clear();
