@@ -74,8 +74,7 @@ bool WriteWordBytewise(port::PortSession& session, const AvrChipRow& row, uint32
 // byte that is not 0xFF, then words first .. end - 1 read back. Returns the first word that
 // differs, or `end`.
 uint32_t WritePage(port::PortSession& session, const AvrChipRow& row,
-                   std::span<const uint16_t> words, uint32_t first, uint32_t end,
-                   uint8_t delayMs) {
+                   std::span<const uint16_t> words, uint32_t first, uint32_t end, uint8_t delayMs) {
   for (uint32_t word = first; word < first + row.pageWords; ++word) {
     const uint16_t value = WordAt(words, word);
     SpiAddressed(session, spi::kLoadFlashLow, word, static_cast<uint8_t>(value));
@@ -109,8 +108,8 @@ uint64_t PollBoundUs(unsigned dataSheetMaxUs, unsigned delayMs) {
   return std::max<uint64_t>(uint64_t{delayMs} * 1000, uint64_t{kPollBoundFactor} * dataSheetMaxUs);
 }
 
-bool WriteFlashFast(AvrContext& ctx, AvrChip chip, std::span<const uint16_t> words,
-                    uint8_t delayMs, port::OperationLog& log, port::OperationLog& errors) {
+bool WriteFlashFast(AvrContext& ctx, AvrChip chip, std::span<const uint16_t> words, uint8_t delayMs,
+                    port::OperationLog& log, port::OperationLog& errors) {
   const AvrChipRow& row = ChipRow(chip);
   const auto length = static_cast<uint32_t>(words.size());
   const uint32_t step = row.pageWords ? row.pageWords : kWordsPerRow;

@@ -26,8 +26,8 @@ uint64_t PollBoundUs(unsigned dataSheetMaxUs, unsigned delayMs);
 // progress after every page (AT90S8515: every 8 words) and honours the stop request there
 // through `log`; the first word that does not read back is reported through `errors` and ends
 // the write. Returns true when every word read back right.
-bool WriteFlashFast(AvrContext& ctx, AvrChip chip, std::span<const uint16_t> words,
-                    uint8_t delayMs, port::OperationLog& log, port::OperationLog& errors);
+bool WriteFlashFast(AvrContext& ctx, AvrChip chip, std::span<const uint16_t> words, uint8_t delayMs,
+                    port::OperationLog& log, port::OperationLog& errors);
 
 // Writes one EEPROM byte and waits for it by polling, or `fixedDelayMs` for a value that
 // cannot be polled; true when it reads back right.

@@ -47,8 +47,7 @@ LoaderImage ReadLoaderFile(LoaderFamily kind, const std::string& path);
 // `routine` AT90S8515 writes byte by byte, the ATmega chips one word per page write (with
 // `wait` Polling: whole pages, see avr/fast_write.h).
 void WriteAvrLoader(port::OperationContext& ctx, avr::AvrChip routine, const LoaderImage& loader,
-                    const std::string& avrDelay,
-                    avr::WriteWait wait = avr::WriteWait::FixedDelay);
+                    const std::string& avrDelay, avr::WriteWait wait = avr::WriteWait::FixedDelay);
 // "PIC WRITE LOADER": program words (PIC16F84 all 1024 and its 64 EEPROM bytes, PIC16F876
 // words 0 .. 575) and the loader's fixed configuration word; enters programming mode itself.
 // `cycle` as for the PIC memory writes.
