@@ -3,6 +3,8 @@
 #include <csignal>
 #include <string>
 
+#include "app/progress_estimate.h"
+
 namespace vexilo::cli {
 namespace {
 
@@ -39,6 +41,18 @@ void CliOperator::ShowMessage(const std::string& text) {
   err_ << "vexilo-cli: " << text << '\n';
 }
 
+void CliOperator::SetStatusPanel(int index, const std::string& text) {
+  if (index != 0 && index != 2) return;
+  ClearProgress();
+  out_.flush();
+  err_ << "status: " << text << '\n';
+}
+
+void CliOperator::SetTimes(uint64_t elapsedUs, uint64_t remainingUs) {
+  times_ = " " + app::DurationText(elapsedUs) + " elapsed, " + app::DurationText(remainingUs) +
+           " left";
+}
+
 void CliOperator::Log(const std::string& line) {
   ClearProgress();
   out_ << line << '\n';
@@ -55,6 +69,7 @@ void CliOperator::LogError(const std::string& line) {
 }
 
 void CliOperator::SetProgress(uint32_t position, uint32_t maximum) {
+  if (position == 0) times_.clear();
   if (!options_.progress || maximum == 0) return;
   auto now = std::chrono::steady_clock::now();
   if (position < maximum && now - lastDraw_ < std::chrono::milliseconds(100)) return;
@@ -64,7 +79,7 @@ void CliOperator::SetProgress(uint32_t position, uint32_t maximum) {
   out_.flush();
   err_ << "\r[" << std::string(static_cast<size_t>(filled), '#')
        << std::string(static_cast<size_t>(kWidth - filled), '.') << "] "
-       << uint64_t{position} * 100 / maximum << "%" << std::flush;
+       << uint64_t{position} * 100 / maximum << "%" << times_ << "\033[K" << std::flush;
   progressShown_ = true;
 }
 
