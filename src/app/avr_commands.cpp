@@ -2,6 +2,7 @@
 #include <array>
 
 #include "app/command_frames.h"
+#include "app/write_speed.h"
 #include "avr/avr_operations.h"
 #include "avr/chip_table.h"
 #include "extee/loader_install.h"
@@ -76,7 +77,8 @@ unsigned EraseTimeMs(const AvrCardRow& row) { return avr::ChipRow(row.writeFlash
 // shorter Write Delay reads back before the cell is written.
 void HintFlashWriteDelay(const Workspace& ws, port::Operator& op, const AvrCardRow& row) {
   constexpr unsigned kAtmega163FlashMs = 15;
-  if (row.writeFlash != AvrChip::ATmega163) return;
+  // With Fast write the chip is polled: no delay to get wrong.
+  if (row.writeFlash != AvrChip::ATmega163 || ws.settings.fastWrite) return;
   const unsigned delayMs = image::DecimalToByte(ws.settings.avrDelay);
   if (delayMs >= kAtmega163FlashMs) return;
   op.Log("ATMEL WRITE FLASH : Write Delay " + std::to_string(delayMs) +
@@ -91,6 +93,15 @@ void WriteConfigBits(Workspace& ws, AvrContext& ctx, const AvrCardRow& row) {
   }
 }
 
+// "ATMEL WRITE FLASH" as the Fast write setting has it; without it, a long write is followed
+// by the hint.
+void WriteFlash(Workspace& ws, AvrContext& ctx, const AvrCardRow& row) {
+  avr::WriteFlash(ctx, row.writeFlash, ws.flash, ws.settings.avrDelay, AvrWriteWait(ws.settings));
+  if (ctx.errorFlag) return;
+  FastWriteHint(ws.settings, ctx.op,
+                avr::FixedDelayFlashWriteUs(row.writeFlash, ws.flash, ws.settings.avrDelay));
+}
+
 // Erase, programming mode again (a chip that does not enter it sets the error flag), EEPROM,
 // FLASH, configuration; each step only while no earlier one failed.
 void ProgramChip(Workspace& ws, AvrContext& ctx, const AvrCardRow& row, EraseVariant erase) {
@@ -99,8 +110,11 @@ void ProgramChip(Workspace& ws, AvrContext& ctx, const AvrCardRow& row, EraseVar
     ws.ErrorFlag = 1;
     return;
   }
-  if (!ws.ErrorFlag) avr::WriteEepromInt(ctx, row.eeprom, ws.eepromInt, ws.settings.avrDelay);
-  if (!ws.ErrorFlag) avr::WriteFlash(ctx, row.writeFlash, ws.flash, ws.settings.avrDelay);
+  if (!ws.ErrorFlag) {
+    avr::WriteEepromInt(ctx, row.eeprom, ws.eepromInt, ws.settings.avrDelay,
+                        AvrWriteWait(ws.settings));
+  }
+  if (!ws.ErrorFlag) WriteFlash(ws, ctx, row);
   if (!ws.ErrorFlag) WriteConfigBits(ws, ctx, row);
 }
 
@@ -141,12 +155,12 @@ bool RunAvrRow(Command command, Workspace& ws, Rig& rig, port::Operator& op,
       return true;
     case Command::ProgramFlash:
       HintFlashWriteDelay(ws, op, row);
-      RunAvrFrame(ws, rig, op,
-                  [&](AvrContext& c) { avr::WriteFlash(c, row.writeFlash, ws.flash, delay); });
+      RunAvrFrame(ws, rig, op, [&](AvrContext& c) { WriteFlash(ws, c, row); });
       return true;
     case Command::ProgramEepromInt:
-      RunAvrFrame(ws, rig, op,
-                  [&](AvrContext& c) { avr::WriteEepromInt(c, row.eeprom, ws.eepromInt, delay); });
+      RunAvrFrame(ws, rig, op, [&](AvrContext& c) {
+        avr::WriteEepromInt(c, row.eeprom, ws.eepromInt, delay, AvrWriteWait(ws.settings));
+      });
       return true;
     case Command::ProgramFlashEepromInt:
       HintFlashWriteDelay(ws, op, row);
@@ -217,7 +231,8 @@ bool RunFullAvrProgramming(Workspace& ws, Rig& rig, port::Operator& op) {
         if (!ws.ErrorFlag && !avr::AtmelSpiOn(ctx)) ws.ErrorFlag = 1;
         if (!ws.ErrorFlag) {
           if (auto loader = CardLoader(ws, rig, op, *family)) {
-            extee::WriteAvrLoader(ctx, row->writeFlash, *loader, ws.settings.avrDelay);
+            extee::WriteAvrLoader(ctx, row->writeFlash, *loader, ws.settings.avrDelay,
+                                  AvrWriteWait(ws.settings));
           }
         }
       },

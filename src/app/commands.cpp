@@ -1,6 +1,7 @@
 #include "app/commands.h"
 
 #include "app/command_frames.h"
+#include "app/progress_estimate.h"
 #include "image/hex_to_int.h"
 
 namespace vexilo::app {
@@ -50,11 +51,13 @@ void CheckSettingsFor(Command command, const CardType& card, const Workspace& ws
   }
 }
 
-// Passes everything on and remembers whether an error line was written and whether a
-// question was answered No.
+// Passes everything on, remembers whether an error line was written and whether a question
+// was answered No, and times each transfer from its progress: elapsed and remaining time,
+// and on a real port one line announcing a long one.
 class ErrorWatch final : public port::Operator {
  public:
-  explicit ErrorWatch(port::Operator& inner) : inner_(inner) {}
+  ErrorWatch(port::Operator& inner, port::PortSession& session)
+      : inner_(inner), session_(session) {}
   bool SawError() const { return sawError_; }
   bool Declined() const { return declined_; }
 
@@ -70,6 +73,19 @@ class ErrorWatch final : public port::Operator {
   }
   void SetProgress(uint32_t position, uint32_t maximum) override {
     inner_.SetProgress(position, maximum);
+    estimate_.Update(position, maximum, session_.Time().NowUs());
+    if (auto line = estimate_.Announcement(session_.LineCallUs(), session_.PortName())) {
+      inner_.Log(*line);
+    }
+    if (auto remaining = estimate_.RemainingUs())
+      inner_.SetTimes(estimate_.ElapsedUs(), *remaining);
+  }
+  void SetTimes(uint64_t elapsedUs, uint64_t remainingUs) override {
+    inner_.SetTimes(elapsedUs, remainingUs);
+  }
+  void PortDiagnostic(const std::string& text) override {
+    sawError_ = true;
+    inner_.PortDiagnostic(text);
   }
   void SetAddress(const std::string& text) override { inner_.SetAddress(text); }
   bool AskYesNo(const std::string& question) override {
@@ -83,6 +99,8 @@ class ErrorWatch final : public port::Operator {
 
  private:
   port::Operator& inner_;
+  port::PortSession& session_;
+  ProgressEstimate estimate_;
   bool sawError_ = false;
   bool declined_ = false;
 };
@@ -122,7 +140,7 @@ CommandResult RunCommand(Command command, Workspace& ws, Rig& rig, port::Operato
   const CardType* card = ws.Card();
   if (!card) return result;
   op.ClearStopRequest();  // a stop asked for during an earlier command does not carry over
-  ErrorWatch watch(op);
+  ErrorWatch watch(op, rig.Session());
   uint8_t errorBefore = ws.ErrorFlag;
   // Every command starts with a clear error flag, so the same card and image give the same
   // log lines whatever ran before (a PIC16F876 FLASH write of a blank image says OK also

@@ -37,8 +37,14 @@ bool SameWord(std::string_view a, std::string_view b) {
          });
 }
 
-// [LANG] NAME of a pack, read line by line only as far as that key; nothing when it has none.
-std::optional<std::string> PackName(std::istream& in) {
+struct PackHeader {
+  std::optional<std::string> name;
+  std::string locale;
+};
+
+// [LANG] NAME and LOCALE of a pack, read line by line only as far as the [LANG] section goes.
+PackHeader ReadPackHeader(std::istream& in) {
+  PackHeader header;
   std::string line;
   bool inLang = false;
   bool first = true;
@@ -48,19 +54,19 @@ std::optional<std::string> PackName(std::istream& in) {
     first = false;
     text = Trim(text);
     if (text.starts_with('[')) {
+      if (inLang) break;  // the section is over
       const size_t close = text.find(']');
       inLang = close != std::string_view::npos && SameWord(Trim(text.substr(1, close - 1)), "LANG");
       continue;
     }
     const size_t eq = text.find('=');
-    if (!inLang || eq == std::string_view::npos || !SameWord(Trim(text.substr(0, eq)), "NAME")) {
-      continue;
-    }
-    const std::string_view name = Trim(text.substr(eq + 1));
-    if (name.empty()) return std::nullopt;
-    return DecodeText(name);
+    if (!inLang || eq == std::string_view::npos) continue;
+    const std::string_view key = Trim(text.substr(0, eq));
+    const std::string_view value = Trim(text.substr(eq + 1));
+    if (SameWord(key, "NAME") && !value.empty()) header.name = DecodeText(value);
+    if (SameWord(key, "LOCALE")) header.locale = DecodeText(value);
   }
-  return std::nullopt;
+  return header;
 }
 
 }  // namespace
@@ -108,7 +114,7 @@ std::vector<LanguagePackEntry> ScanLanguagePacks(const std::string& langDir,
   std::error_code error;
   for (const fs::directory_entry& entry : fs::directory_iterator(langDir, error)) {
     if (!entry.is_regular_file(error)) continue;
-    packs.push_back({entry.path().filename().string(), {}});
+    packs.push_back({entry.path().filename().string(), {}, {}});
   }
   std::sort(packs.begin(), packs.end(),
             [](const auto& a, const auto& b) { return a.fileName < b.fileName; });
@@ -129,12 +135,13 @@ std::vector<LanguagePackEntry> ScanLanguagePacks(const std::string& langDir,
       skip(pack.fileName, "cannot be read");
       continue;
     }
-    std::optional<std::string> name = PackName(in);
-    if (!name) {
+    PackHeader header = ReadPackHeader(in);
+    if (!header.name) {
       skip(pack.fileName, "has no [LANG] NAME");
       continue;
     }
-    pack.displayName = std::move(*name);
+    pack.displayName = std::move(*header.name);
+    pack.locale = std::move(header.locale);
     named.push_back(std::move(pack));
   }
   return named;
@@ -157,6 +164,18 @@ std::optional<LanguageTexts> LoadLanguagePack(const std::string& langDir,
     previous = std::move(text);
   }
   return texts;
+}
+
+std::string PackForLocale(const std::vector<LanguagePackEntry>& packs, const std::string& locale) {
+  std::string language = locale.substr(0, locale.find_first_of("_-.@"));
+  std::transform(language.begin(), language.end(), language.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  for (const std::string& wanted : {language, std::string("en")}) {
+    for (const LanguagePackEntry& pack : packs) {
+      if (!wanted.empty() && pack.locale == wanted) return pack.displayName;
+    }
+  }
+  return {};
 }
 
 std::string DefaultLanguageDir() {

@@ -28,31 +28,46 @@ std::string ManualSwitchText(AdapterMode mode, const LanguageTexts& texts) {
 }
 
 bool SendBurst(AdapterMode mode, Rig& rig, port::Operator& op, bool dropLinesFirst) {
+  static constexpr const char* kNames[] = {"PHOENIX", "AVR", "PIC"};
+  const std::string what =
+      std::string("Adapter mode switch to ") + kNames[static_cast<int>(mode)] + " not sent";
+  rig.Session().NameCommForBurst();
   port::CommPort& comm = rig.Backend().Comm();
+  // During a session the burst goes out on the session's device, which stays open.
+  const bool wasConnected = comm.CommConnected();
   if (!comm.CommConnect()) {
     op.ShowMessage("Error Open COM");
+    const std::string why = comm.CommProblem();
+    op.PortDiagnostic(what + ": " + (why.empty() ? comm.PortName() + " did not open" : why));
     return false;
   }
   if (dropLinesFirst) rig.Session().DropModemLines();
-  port::SendModeBurst(comm, rig.Backend().Time(), BurstCount(mode));
-  if (comm.CommConnected()) comm.CommDisconnect();
-  return true;
+  const bool sent = port::SendModeBurst(comm, rig.Backend().Time(), BurstCount(mode));
+  if (!sent) {
+    const std::string why = comm.CommProblem();
+    op.PortDiagnostic(what + ": " +
+                      (why.empty() ? comm.PortName() + ": the bytes did not leave within the "
+                                                       "output time-out"
+                                   : why));
+  }
+  if (!wasConnected && comm.CommConnected()) comm.CommDisconnect();
+  return sent;
 }
 
 }  // namespace
 
-void SwitchAdapterMode(AdapterMode mode, Rig& rig, const Settings& settings,
+bool SwitchAdapterMode(AdapterMode mode, Rig& rig, const Settings& settings,
                        const LanguageTexts& texts, port::Operator& op) {
   if (!settings.autoMode) {
     op.ShowInfo(ManualSwitchText(mode, texts));
     rig.ManualModeSwitch(mode);
-    return;
+    return true;
   }
-  SendBurst(mode, rig, op, false);
+  return SendBurst(mode, rig, op, false);
 }
 
-void SendTestBurst(AdapterMode mode, Rig& rig, port::Operator& op) {
-  SendBurst(mode, rig, op, true);
+bool SendTestBurst(AdapterMode mode, Rig& rig, port::Operator& op) {
+  return SendBurst(mode, rig, op, true);
 }
 
 }  // namespace vexilo::app

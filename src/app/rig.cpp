@@ -84,6 +84,10 @@ Rig::Rig(const RigOptions& options, Workspace& ws, port::Operator& op)
     port::IoBackendConfig config;
     for (int i = 0; i < 4; ++i) config.comDevices[i] = ws.settings.comDevices[i];
     if (!options.device.empty()) config.comDevices[ws.settings.avrPicCom] = options.device;
+    if (options.ioBase != 0) {
+      config.comBases[ws.settings.avrPicCom] = options.ioBase;
+      config.comBases[ws.settings.phoenixCom] = options.ioBase;
+    }
     backend_ = std::make_unique<port::IoBackend>(config);
   } else if (name_ == "tty") {
     std::string device =

@@ -28,6 +28,9 @@ struct RigOptions {
   std::string backend = "sim";
   // The serial device of the tty backend; for io, the device that holds COM1 .. COM4.
   std::string device;
+  // For io: the UART's I/O base instead of the one the device's kernel description gives
+  // (0: from the device, else the standard COM base).
+  uint16_t ioBase = 0;
   std::vector<std::string> simFaults;  // fault names of the simulator
   std::string simStateFile;            // the simulated card's memories between runs
   // The simulated adapter's mode switch as the previous rig left it: one adapter serves

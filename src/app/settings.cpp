@@ -18,6 +18,9 @@ namespace {
 constexpr char kAvrPicPortSection[] = "port phoenix";
 constexpr char kPhoenixPortSection[] = "port avr/pic";
 constexpr char kBackendSection[] = "Port backend";
+// Settings of this program's own that the Windows program never had.
+constexpr char kFastWriteSection[] = "Fast write";
+constexpr char kFastWriteKey[] = "enabled";
 
 // Windows profile files use DOS line ends and no spaces around "=".
 void ConfigureIni(CSimpleIniA& ini) {
@@ -104,6 +107,7 @@ Settings SettingsFromIni(const CSimpleIniA& ini) {
   s.verifyEeprom = Box(ini, "Veryfi", "eeprom", d.verifyEeprom);
   s.language = Text(ini, "Language", "lang", d.language);
   s.cardType = Text(ini, "TYP", "KARTA", d.cardType);
+  s.fastWrite = Box(ini, kFastWriteSection, kFastWriteKey, d.fastWrite);
   s.portBackend = Text(ini, kBackendSection, "backend", d.portBackend);
   for (int i = 0; i < 4; ++i) {
     std::string key = "COM" + std::to_string(i + 1);
@@ -140,6 +144,7 @@ void SaveSettings(const std::string& path, const Settings& s) {
   ini.SetValue("Auto mode", "mode", s.autoMode ? "1" : "0");
   ini.SetValue("Veryfi", "eeprom", s.verifyEeprom ? "1" : "0");
   ini.SetValue("Language", "lang", s.language.c_str());
+  ini.SetValue(kFastWriteSection, kFastWriteKey, s.fastWrite ? "1" : "0");
   ini.SetValue(kBackendSection, "backend", s.portBackend.c_str());
   for (int i = 0; i < 4; ++i) {
     std::string key = "COM" + std::to_string(i + 1);
@@ -163,6 +168,40 @@ void ApplyPreset(Settings& s, TimingPreset preset) {
   s.avrClk = nt ? 15 : 5;
   s.txDelay = nt ? "150" : "80";
   s.atrDelay = nt ? "150" : "100";
+}
+
+namespace {
+constexpr char kRecentSection[] = "Recent files";
+}  // namespace
+
+std::vector<RecentFile> LoadRecentFiles(const std::string& path) {
+  CSimpleIniA ini;
+  LoadIni(ini, path);
+  std::vector<RecentFile> files;
+  for (size_t i = 1; i <= kRecentFilesMax; ++i) {
+    const std::string entry = Text(ini, kRecentSection, std::to_string(i).c_str(), "");
+    const size_t bar = entry.find('|');
+    if (bar == std::string::npos || bar == 0 || bar + 1 == entry.size()) continue;
+    files.push_back({entry.substr(0, bar), entry.substr(bar + 1)});
+  }
+  return files;
+}
+
+void SaveRecentFiles(const std::string& path, const std::vector<RecentFile>& files) {
+  CSimpleIniA ini;
+  LoadIni(ini, path);
+  ini.Delete(kRecentSection, nullptr);
+  for (size_t i = 0; i < files.size() && i < kRecentFilesMax; ++i) {
+    const std::string entry = files[i].image + "|" + files[i].path;
+    ini.SetValue(kRecentSection, std::to_string(i + 1).c_str(), entry.c_str());
+  }
+  WriteIni(ini, path);
+}
+
+void AddRecentFile(std::vector<RecentFile>& files, const RecentFile& file) {
+  std::erase(files, file);
+  files.insert(files.begin(), file);
+  if (files.size() > kRecentFilesMax) files.resize(kRecentFilesMax);
 }
 
 }  // namespace vexilo::app

@@ -17,6 +17,7 @@
 #include "app/workspace.h"
 #include "cli/cli_actions.h"
 #include "cli/cli_operator.h"
+#include "port/serial_ports.h"
 #include "sim/sim_backend.h"
 
 namespace vexilo::cli {
@@ -28,10 +29,13 @@ struct Options {
   std::string config;
   std::string port;
   std::string device;
+  std::string ioBase;
+  bool listPorts = false;
   int com = 0;
   std::string simState;
   std::vector<std::string> simFaults;
   bool yes = false;
+  bool fastWrite = false;
   std::vector<std::string> actionWords;
 };
 
@@ -84,6 +88,7 @@ class Runner {
              .assumeYes = options.yes}) {}
 
   int Run() {
+    if (options_.listPorts) return ListPorts();
     std::vector<Action> actions = ParseActions(options_.actionWords);
     SetUp();
     int status = 0;
@@ -118,6 +123,7 @@ class Runner {
     }
     if (!options_.port.empty()) ws_.settings.portBackend = options_.port;
     if (options_.com) ws_.settings.avrPicCom = ws_.settings.phoenixCom = options_.com - 1;
+    if (options_.fastWrite) ws_.settings.fastWrite = true;
     ApplyLanguage(ws_, err_);
     std::string cardText = ws_.settings.cardType;
     if (!options_.card.empty()) {
@@ -140,14 +146,47 @@ class Runner {
     }
   }
 
+  int ListPorts() {
+    const std::vector<port::SerialPortInfo> ports = port::ListSerialPorts();
+    if (ports.empty()) out_ << "No serial devices found.\n";
+    for (const port::SerialPortInfo& p : ports) {
+      out_ << p.device << "  " << p.description;
+      if (!p.modemLines) out_ << "  [no CTS: not usable for the adapter]";
+      if (p.ioBase != 0)
+        out_ << "  [--port io or --port tty]";
+      else if (p.modemLines)
+        out_ << "  [--port tty]";
+      out_ << '\n';
+    }
+    return 0;
+  }
+
+  uint16_t IoBase() const {
+    if (options_.ioBase.empty()) return 0;
+    size_t used = 0;
+    unsigned long base = 0;
+    try {
+      base = std::stoul(options_.ioBase, &used, 0);
+    } catch (const std::exception&) {
+      used = 0;
+    }
+    if (used != options_.ioBase.size() || base < 0x100 || base > 0xFFF8) {
+      throw UsageError("--io-base " + options_.ioBase +
+                       ": not an I/O base (a number such as 0x3F8 or 0xD050)");
+    }
+    return static_cast<uint16_t>(base);
+  }
+
   app::Rig& TheRig() {
     if (!rig_) {
       app::RigOptions rigOptions{.backend = ws_.settings.portBackend,
                                  .device = options_.device,
+                                 .ioBase = IoBase(),
                                  .simFaults = options_.simFaults,
                                  .simStateFile = options_.simState,
                                  .simAdapterMode = std::nullopt};
       rig_ = std::make_unique<app::Rig>(rigOptions, ws_, op_);
+      startUs_ = rig_->Backend().Time().NowUs();
     }
     return *rig_;
   }
@@ -168,6 +207,10 @@ class Runner {
       out_.flush();
       err_ << "vexilo-cli: simulated hardware time " << std::fixed << std::setprecision(3)
            << static_cast<double>(sim->VirtualTime().NowUs()) / 1e6 << " s\n";
+    } else if (rig_->Backend().RealHardware()) {
+      out_.flush();
+      err_ << "vexilo-cli: elapsed time " << std::fixed << std::setprecision(3)
+           << static_cast<double>(rig_->Backend().Time().NowUs() - startUs_) / 1e6 << " s\n";
     }
     return saved;
   }
@@ -244,7 +287,8 @@ class Runner {
       avr::FuseDialog* dialog = ws_.FuseDialogOfCard();
       bool isFuseBox = false;
       if (dialog) {
-        for (const avr::FuseBox& box : dialog->Boxes()) isFuseBox = isFuseBox || box.component == name;
+        for (const avr::FuseBox& box : dialog->Boxes())
+          isFuseBox = isFuseBox || box.component == name;
       }
       if (!isFuseBox) {
         app::SetOptionValue(card, ws_.options, name, value);
@@ -263,25 +307,30 @@ class Runner {
       static constexpr app::AdapterMode kModes[] = {app::AdapterMode::Phoenix,
                                                     app::AdapterMode::Avr, app::AdapterMode::Pic};
       int index = a.args[0] == "phoenix" ? 0 : a.args[0] == "avr" ? 1 : 2;
-      app::SendTestBurst(kModes[index], rig, op_);
+      if (!app::SendTestBurst(kModes[index], rig, op_)) throw ActionFailed("burst");
       return;
     }
     if (a.verb == "port") {
       if (a.args[0] == "close") return session.ClosePort();
-      if (!session.OpenPort("avr/pic")) throw ActionFailed("port open");
-      out_ << "Port[" << std::hex << std::uppercase << session.PortBase() << std::dec
-           << "]:Open\n";
+      if (!session.OpenPort("avr/pic")) {
+        if (session.InSession()) session.ClosePort();  // refused: nothing to keep open
+        throw ActionFailed("port open");
+      }
+      out_ << "Port[" << std::hex << std::uppercase << session.PortBase() << std::dec << "]:Open\n";
       return;
     }
     if (!session.IsOpen()) throw std::invalid_argument("no session is open (use: port open)");
     if (a.verb == "cts") {
-      out_ << static_cast<int>(session.GetCTS()) << '\n';
+      const int cts = session.GetCTS();
+      if (session.LineFailed()) throw ActionFailed("cts");
+      out_ << cts << '\n';
       return;
     }
     bool on = a.args[1] == "on";
     if (a.args[0] == "tx") session.SetTXLevel(on ? 0 : 1);
     if (a.args[0] == "rts") session.SetRTS(on ? 1 : 0);
     if (a.args[0] == "dtr") session.SetDTR(on ? 1 : 0);
+    if (session.LineFailed()) throw ActionFailed("line");
   }
 
   const Options& options_;
@@ -290,6 +339,7 @@ class Runner {
   CliOperator op_;
   app::Workspace ws_;
   std::unique_ptr<app::Rig> rig_;
+  uint64_t startUs_ = 0;
 };
 
 }  // namespace
@@ -312,6 +362,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
       ->check(CLI::IsMember({"sim", "io", "tty"}));
   cli.add_option("--device", options.device,
                  "serial device for --port tty (e.g. /dev/ttyUSB0), or the COM device for io");
+  cli.add_option("--io-base", options.ioBase,
+                 "I/O base of the 16550 for --port io, e.g. 0xD050 for a PCI card (default: the "
+                 "device's base from the kernel, else the standard COM base)");
+  cli.add_flag("--list-ports", options.listPorts,
+               "list this machine's serial devices, what each is and which backend can use it");
   cli.add_option("--com", options.com, "COM port 1..4 (base 3F8, 2F8, 3E8, 2E8)")
       ->check(CLI::Range(1, 4));
   cli.add_option("--sim-state", options.simState,
@@ -321,6 +376,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   cli.add_flag("--yes,-y", options.yes, "answer Yes to every question");
+  cli.add_flag("--fast-write", options.fastWrite,
+               "write whole ATmega pages and wait by polling instead of the fixed write delays; "
+               "the PIC16F876 uses its shorter programming-only cycle after a bulk erase "
+               "(default: config.cfg, else off)");
   cli.add_option("actions", options.actionWords, "ACTION...")->take_all();
   cli.footer(ActionsHelp());
 

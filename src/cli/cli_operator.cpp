@@ -3,6 +3,8 @@
 #include <csignal>
 #include <string>
 
+#include "app/progress_estimate.h"
+
 namespace vexilo::cli {
 namespace {
 
@@ -36,9 +38,7 @@ void InstallStopOnInterrupt() { std::signal(SIGINT, OnInterrupt); }
 
 bool CliOperator::StopRequested() const { return interrupted != 0; }
 
-void CliOperator::ClearStopRequest() {
-  interrupted = 0;
-}
+void CliOperator::ClearStopRequest() { interrupted = 0; }
 
 CliOperator::CliOperator(std::ostream& out, std::ostream& err, std::istream& in,
                          CliOperatorOptions options)
@@ -54,6 +54,18 @@ void CliOperator::ShowMessage(const std::string& text) {
   ClearProgress();
   out_.flush();
   err_ << "vexilo-cli: " << Printable(text) << '\n';
+}
+
+void CliOperator::SetStatusPanel(int index, const std::string& text) {
+  if (index != 0 && index != 2) return;
+  ClearProgress();
+  out_.flush();
+  err_ << "status: " << text << '\n';
+}
+
+void CliOperator::SetTimes(uint64_t elapsedUs, uint64_t remainingUs) {
+  times_ =
+      " " + app::DurationText(elapsedUs) + " elapsed, " + app::DurationText(remainingUs) + " left";
 }
 
 void CliOperator::Log(const std::string& line) {
@@ -72,6 +84,7 @@ void CliOperator::LogError(const std::string& line) {
 }
 
 void CliOperator::SetProgress(uint32_t position, uint32_t maximum) {
+  if (position == 0) times_.clear();
   if (!options_.progress || maximum == 0) return;
   auto now = std::chrono::steady_clock::now();
   if (position < maximum && now - lastDraw_ < std::chrono::milliseconds(100)) return;
@@ -81,7 +94,7 @@ void CliOperator::SetProgress(uint32_t position, uint32_t maximum) {
   out_.flush();
   err_ << "\r[" << std::string(static_cast<size_t>(filled), '#')
        << std::string(static_cast<size_t>(kWidth - filled), '.') << "] "
-       << uint64_t{position} * 100 / maximum << "%" << std::flush;
+       << uint64_t{position} * 100 / maximum << "%" << times_ << "\033[K" << std::flush;
   progressShown_ = true;
 }
 
@@ -100,8 +113,8 @@ bool CliOperator::AskYesNo(const std::string& text) {
   err_ << question << " [y/N] " << std::flush;
   std::string answer;
   std::getline(in_, answer);
-  return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y' || answer[0] == 't' ||
-                             answer[0] == 'T');
+  return !answer.empty() &&
+         (answer[0] == 'y' || answer[0] == 'Y' || answer[0] == 't' || answer[0] == 'T');
 }
 
 void CliOperator::ShowInfo(const std::string& raw) {

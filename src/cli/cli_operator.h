@@ -23,12 +23,14 @@ class CliOperator final : public port::Operator {
  public:
   CliOperator(std::ostream& out, std::ostream& err, std::istream& in, CliOperatorOptions options);
 
-  void SetStatusPanel(int, const std::string&) override {}
+  // Panels 0 and 2 of the window's status bar (the port's state), on `err`.
+  void SetStatusPanel(int index, const std::string& text) override;
   void ShowMessage(const std::string& text) override;
   void SetBusy(bool) override {}
   void Log(const std::string& line) override;
   void LogError(const std::string& line) override;
   void SetProgress(uint32_t position, uint32_t maximum) override;
+  void SetTimes(uint64_t elapsedUs, uint64_t remainingUs) override;
   void SetAddress(const std::string&) override {}
   bool AskYesNo(const std::string& question) override;
   void ShowInfo(const std::string& text) override;
@@ -48,6 +50,7 @@ class CliOperator final : public port::Operator {
   CliOperatorOptions options_;
   bool sawError_ = false;
   bool progressShown_ = false;
+  std::string times_;
   std::chrono::steady_clock::time_point lastDraw_{};
 };
 

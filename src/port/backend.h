@@ -5,6 +5,7 @@
 #include "port/clock.h"
 #include "port/comm_port.h"
 #include "port/io_permission.h"
+#include "port/lines.h"
 #include "port/port_io.h"
 
 namespace vexilo::port {
@@ -14,6 +15,9 @@ namespace vexilo::port {
 // while it drives the lines (OS-held mode).
 enum class SessionMode { Direct, OsHeld };
 
+// The standard I/O bases of COM1 .. COM4.
+inline constexpr uint16_t kStandardComBases[4] = {0x3F8, 0x2F8, 0x3E8, 0x2E8};
+
 // The status bar line of every backend on this system.
 inline constexpr char kLinuxSystemLine[] = "System : Linux";
 
@@ -22,7 +26,8 @@ inline constexpr char kLinuxSystemLine[] = "System : Linux";
 class PortBackend {
  public:
   virtual ~PortBackend() = default;
-  virtual PortIo& Io() = 0;
+  // The I/O ports of the machine; a backend without a 16550 register file has none.
+  virtual PortIo& Io();
   virtual CommPort& Comm() = 0;
   virtual IoPermission& Permission() = 0;
   virtual Clock& Time() = 0;
@@ -40,6 +45,17 @@ class PortBackend {
     return true;
   }
   virtual void EndSession() {}
+  // A backend that moves the adapter's lines through a device of its own (a serial device's
+  // modem-line calls) gives them here once BeginSession has taken the device; null means the
+  // lines are the registers of a 16550 at the session's base.
+  virtual Lines* DeviceLines() { return nullptr; }
+  // The I/O base of the UART of COM1 .. COM4 (index 0 .. 3).
+  virtual uint16_t BaseForCom(int index) const { return kStandardComBases[index & 3]; }
+  // Why the last permission request or BeginSession failed: the device or base, the system's
+  // reason and what to do. Empty when the backend has nothing to add.
+  virtual std::string Problem() const { return {}; }
+  // A real port (not the simulator): its line calls are timed for estimates.
+  virtual bool RealHardware() const { return false; }
 };
 
 }  // namespace vexilo::port

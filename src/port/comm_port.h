@@ -20,6 +20,10 @@ class CommPort {
   virtual std::string PortName() const = 0;
   // Sends one byte, waiting at most the output time-out (500 ms without progress).
   virtual bool CommSendByte(uint8_t value) = 0;
+  // Waits until the bytes sent have left the line; false when that failed.
+  virtual bool CommDrain() { return true; }
+  // Why the last CommConnect or CommSendByte failed, for the person; empty when unknown.
+  virtual std::string CommProblem() const { return {}; }
 };
 
 }  // namespace vexilo::port

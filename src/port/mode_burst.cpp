@@ -18,6 +18,8 @@ bool SendModeBurst(CommPort& comm, Clock& clock, int count) {
   for (int group = 0; group < kGroups; ++group) {
     for (const uint8_t byte : kGroupStart) allSent = comm.CommSendByte(byte) && allSent;
     for (int i = 0; i < count; ++i) allSent = comm.CommSendByte(kFill) && allSent;
+    // The pause is silence on the line only once the group has left it.
+    allSent = comm.CommDrain() && allSent;
     clock.SleepMs(kGroupPauseMs);
   }
   return allSent;

@@ -10,7 +10,7 @@ constexpr int kAvrModeBurst = 40;
 constexpr int kPicModeBurst = 50;
 
 // The adapter mode switch burst on an open `comm`: 5 groups of 0x97, 0x25, `count` x 0x8B,
-// each followed by 50 ms of silence. True when every byte was sent.
+// each drained to the line and followed by 50 ms of silence. True when every byte was sent.
 bool SendModeBurst(CommPort& comm, Clock& clock, int count);
 
 }  // namespace vexilo::port

@@ -21,6 +21,7 @@ void OperationLog::Line(const char* state) { ctx_.op.Log(name_ + " : " + state);
 void OperationLog::Error(const std::string& state) { ctx_.op.LogError(name_ + " : " + state); }
 
 void OperationLog::DifferenceAt(uint32_t address, bool setsFlag) {
+  if (PortFailed()) return;  // what differed was never read from the card
   if (setsFlag) ctx_.errorFlag = 1;
   Error("ERROR ADR[" + Hex4(address) + "]");
 }
@@ -32,7 +33,15 @@ void OperationLog::Length(uint32_t length, const char* label) {
 // ":" and four upper-case hex digits, short enough to stay in the string's own buffer.
 void OperationLog::ShowAddress(uint32_t address) { ctx_.op.SetAddress(":" + Hex4(address)); }
 
+bool OperationLog::PortFailed() {
+  if (!ctx_.session.LineFailed()) return false;
+  ctx_.errorFlag = 1;
+  Error("ERROR PORT");
+  return true;
+}
+
 bool OperationLog::StopRequested() {
+  if (PortFailed()) return true;
   if (!ctx_.op.StopRequested()) return false;
   ctx_.op.ClearStopRequest();
   ctx_.errorFlag = 1;
@@ -41,7 +50,7 @@ bool OperationLog::StopRequested() {
 }
 
 bool OperationLog::PortUsable() {
-  if (ctx_.session.IsOpen()) return true;
+  if (ctx_.session.IsOpen() && !ctx_.session.LineFailed()) return true;
   ctx_.errorFlag = 1;
   Error("ERROR PORT");
   return false;

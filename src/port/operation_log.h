@@ -31,7 +31,10 @@ class OperationLog {
   void ShowAddress(uint32_t address);
 
   // A stop request ends the operation: cleared, logged in red, reported by the error flag.
+  // So does a failed line call on the port ("ERROR PORT", after the session's diagnostic).
   bool StopRequested();
+  // A line call on the port failed: the red "ERROR PORT" line and the error flag.
+  bool PortFailed();
   // Without a usable session the lines drive nothing and every bit would read as 1; the
   // operation is refused rather than reporting data it never saw.
   bool PortUsable();

@@ -18,6 +18,11 @@ class Operator : public SessionReporter {
   virtual void LogError(const std::string& line) = 0;
   // The progress bar: its maximum (the items the operation will handle) and position.
   virtual void SetProgress(uint32_t position, uint32_t maximum) = 0;
+  // Elapsed and estimated remaining time of the transfer the progress bar shows.
+  virtual void SetTimes(uint64_t elapsedUs, uint64_t remainingUs) {
+    (void)elapsedUs;
+    (void)remainingUs;
+  }
   // The address label, ":" followed by four upper-case hex digits.
   virtual void SetAddress(const std::string& text) = 0;
   // A Yes/No question with the information icon; true for Yes.
@@ -27,6 +32,8 @@ class Operator : public SessionReporter {
   // StopRequest: set by the person, read and cleared by long operations.
   virtual bool StopRequested() const = 0;
   virtual void ClearStopRequest() = 0;
+  // Port diagnostics are red lines of the log.
+  void PortDiagnostic(const std::string& text) override { LogError(text); }
 };
 
 }  // namespace vexilo::port

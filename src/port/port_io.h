@@ -12,4 +12,11 @@ class PortIo {
   virtual void Out(uint16_t port, uint8_t value) = 0;
 };
 
+// Reads 0xFF and drops writes: no UART at all.
+class NullPortIo final : public PortIo {
+ public:
+  uint8_t In(uint16_t) override { return 0xFF; }
+  void Out(uint16_t, uint8_t) override {}
+};
+
 }  // namespace vexilo::port

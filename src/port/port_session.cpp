@@ -1,26 +1,24 @@
 #include "port/port_session.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <stdexcept>
 #include <utility>
+
+#include "port/port_diagnostics.h"
 
 namespace vexilo::port {
 
 namespace {
 
-// 16550 register offsets and bits.
+// 16550 register offsets and bits of the session's own set-up and give-back.
 constexpr uint16_t kRbrThr = 0;  // divisor low while LCR bit 7
 constexpr uint16_t kIer = 1;     // divisor high while LCR bit 7
 constexpr uint16_t kIirFcr = 2;
 constexpr uint16_t kLcr = 3;
 constexpr uint16_t kMcr = 4;
-constexpr uint16_t kLsr = 5;
-constexpr uint16_t kMsr = 6;
 
-constexpr uint8_t kLsrDataReady = 0x01;
-constexpr uint8_t kLsrTransmitterEmpty = 0x40;
-constexpr uint8_t kMsrCts = 0x10;
 constexpr uint8_t kMcrDtr = 0x01;
 constexpr uint8_t kMcrRts = 0x02;
 constexpr uint8_t kLcrBreak = 0x40;
@@ -32,6 +30,9 @@ constexpr uint8_t kFifoOnClearTrigger14 = 0xC7;
 
 constexpr char kErrorOpenCom[] = "Error Open COM";
 constexpr char kAlreadyOpen[] = "Port already open";
+
+// Line changes and CTS reads timed when a session opens on a real port.
+constexpr int kTimedLineCalls = 24;
 
 int ComIndexFor(std::string_view portName, const SessionSettings& settings) {
   int index = 0;
@@ -54,8 +55,16 @@ PortSession::PortSession(PortBackend& backend, SessionReporter& reporter,
       reporter_(reporter),
       settings_(std::move(settings)),
       clock_(backend.Time()) {
-  // Until a session names its COM device, the serial component holds COM1's.
+  idleLines_.Attach(nullIo_, base_);
   if (backend_.Comm().PortName().empty()) backend_.Comm().CommSetPortName(backend_.DeviceForCom(0));
+}
+
+void PortSession::NameCommForBurst() {
+  if (everOpened_ || InSession()) return;
+  const SessionSettings settings = settings_ ? settings_() : SessionSettings{};
+  if (settings.avrPicCom >= 0 && settings.avrPicCom <= 3) {
+    backend_.Comm().CommSetPortName(backend_.DeviceForCom(settings.avrPicCom));
+  }
 }
 
 bool PortSession::OpenPort(std::string_view portName) {
@@ -72,27 +81,52 @@ bool PortSession::OpenPort(std::string_view portName) {
   picClockDelay_ = static_cast<uint8_t>(settings.picClk);
   avrClockDelay_ = static_cast<uint8_t>(settings.avrClk);
   rxPollLimit_ = pollLimit;
-  base_ = kComBases[com];
+  base_ = backend_.BaseForCom(com);
   backend_.Comm().CommSetPortName(backend_.DeviceForCom(com));
   timeOuts_ = 0;
+  faultReported_ = false;
   state_ = State::Refused;
+  everOpened_ = true;
 
   std::string report = "Port:";
   const Setup setup =
       backend_.Mode() == SessionMode::Direct ? OpenDirect(report) : OpenOsHeld(report);
   if (setup == Setup::NoDevice) return false;
-  if (setup == Setup::Usable) state_ = State::Open;
+  if (setup == Setup::Usable) {
+    state_ = State::Open;
+    if (backend_.RealHardware()) TimeLineCalls();
+  }
   reporter_.SetStatusPanel(2, report);
   return IsOpen();
 }
 
+void PortSession::RefuseDevice(const std::string& problem) {
+  reporter_.ShowMessage(kErrorOpenCom);
+  if (!problem.empty()) reporter_.PortDiagnostic(problem);
+}
+
 PortSession::Setup PortSession::OpenDirect(std::string& report) {
   if (!backend_.BeginSession(base_)) {
-    reporter_.ShowMessage(kErrorOpenCom);
+    RefuseDevice(backend_.Problem());
     return Setup::NoDevice;
   }
   report += " Com:OK";
+  if (Lines* own = backend_.DeviceLines()) {
+    lines_ = own;
+    reporter_.SetStatusPanel(0, PortLabel("Open"));
+    ClearOutputs();
+    return Setup::Usable;
+  }
+  SetUpUart();
+  return Setup::Usable;
+}
+
+// The 16550's own set-up: interrupts off, 9600 baud 8E2, FIFOs on and cleared; what was
+// there is kept for ClosePort to put back.
+void PortSession::SetUpUart() {
   io_ = &backend_.Io();
+  uartLines_.Attach(*io_, base_);
+  lines_ = &uartLines_;
   io_->Out(Reg(kIer), 0);
   savedLineControl_ = io_->In(Reg(kLcr));
   io_->Out(Reg(kLcr), kLcrDivisorAccess | kLcr8E2);
@@ -106,30 +140,72 @@ PortSession::Setup PortSession::OpenDirect(std::string& report) {
   reporter_.SetStatusPanel(0, PortLabel("Open"));
   ClearOutputs();
   directPortSetUp_ = true;
-  return Setup::Usable;
 }
 
 PortSession::Setup PortSession::OpenOsHeld(std::string& report) {
   if (!backend_.Permission().EnablePortRange(base_)) {
     report += " Mask:BAD";
+    if (const std::string problem = backend_.Problem(); !problem.empty()) {
+      reporter_.PortDiagnostic(problem);
+    }
     return Setup::Refused;
   }
   report += " Mask:OK";
   CommPort& comm = backend_.Comm();
-  if (!comm.CommConnect() || !backend_.BeginSession(base_)) {
-    reporter_.ShowMessage(kErrorOpenCom);
+  if (!comm.CommConnect()) {
+    RefuseDevice(comm.CommProblem());
+    return Setup::NoDevice;
+  }
+  if (!backend_.BeginSession(base_)) {
+    RefuseDevice(backend_.Problem());
     return Setup::NoDevice;
   }
   if (comm.CommConnected()) report += " Com:OK";
   io_ = &backend_.Io();
+  uartLines_.Attach(*io_, base_);
+  lines_ = backend_.DeviceLines() ? backend_.DeviceLines() : &uartLines_;
   ClearOutputs();
   return Setup::Usable;
+}
+
+void PortSession::TimeLineCalls() {
+  const uint64_t start = clock_.NowNs();
+  for (int i = 0; i < kTimedLineCalls; ++i) {
+    lines_->RefreshModemLines();
+    lines_->Cts();
+  }
+  lineCallUs_ = static_cast<double>(clock_.NowNs() - start) / 1000.0 / (2 * kTimedLineCalls);
+  if (LineFailed()) state_ = State::Refused;
+}
+
+std::string PortSession::PortName() const {
+  if (backend_.DeviceLines() != nullptr || backend_.Mode() == SessionMode::OsHeld) {
+    const std::string device = backend_.Comm().PortName();
+    if (backend_.Mode() == SessionMode::Direct) return device;
+    char text[48];
+    std::snprintf(text, sizeof text, " (I/O 0x%X)", unsigned{base_});
+    return device + text;
+  }
+  char text[16];
+  std::snprintf(text, sizeof text, "I/O 0x%X", unsigned{base_});
+  return text;
+}
+
+bool PortSession::LineFailed() {
+  const LineFault* fault = lines_->Fault();
+  if (fault == nullptr) return false;
+  if (!faultReported_) {
+    faultReported_ = true;
+    reporter_.PortDiagnostic(ExplainDeviceFault(*fault));
+  }
+  return true;
 }
 
 void PortSession::DropModemLines() {
   if (IsOpen()) {
     ClearOutputs();
-  } else if (directPortSetUp_ && backend_.Mode() == SessionMode::Direct) {
+  } else if (directPortSetUp_ && backend_.Mode() == SessionMode::Direct &&
+             backend_.DeviceLines() == nullptr) {
     backend_.Io().Out(Reg(kMcr), 0);
     lcr_ = kLcr8E2;
     mcr_ = 0;
@@ -137,7 +213,7 @@ void PortSession::DropModemLines() {
 }
 
 void PortSession::ClearOutputs() {
-  io_->Out(Reg(kMcr), 0);
+  lines_->SetModemLines(false, false);
   lcr_ = kLcr8E2;
   mcr_ = 0;
 }
@@ -151,6 +227,7 @@ void PortSession::ClosePort() {
     CloseOsHeld(report);
   }
   io_ = &nullIo_;
+  lines_ = &idleLines_;
   state_ = State::Closed;
   backend_.EndSession();
   reporter_.SetStatusPanel(2, report);
@@ -159,7 +236,11 @@ void PortSession::ClosePort() {
 
 void PortSession::CloseDirect(std::string& report) {
   report += " Com:Free";
-  if (state_ != State::Open) return;  // nothing was changed
+  if (lines_ == &idleLines_) return;  // nothing was changed
+  if (lines_ != &uartLines_) {
+    reporter_.SetStatusPanel(0, PortLabel("Close"));
+    return;
+  }
   // DTR and RTS stay as the last operation left them; the interrupt enable register stays 0.
   io_->Out(Reg(kLcr), kLcrDivisorAccess);
   io_->Out(Reg(kRbrThr), savedDivisorLow_);
@@ -177,6 +258,9 @@ void PortSession::CloseOsHeld(std::string& report) {
 }
 
 std::string PortSession::PortLabel(const char* state) const {
+  if (lines_ != &uartLines_ && lines_ != &idleLines_) {
+    return "Port[" + backend_.Comm().PortName() + "]:" + state;
+  }
   char hex[8];
   std::snprintf(hex, sizeof hex, "%02X", unsigned{base_});
   return std::string("Port[") + hex + "]:" + state;
@@ -184,20 +268,20 @@ std::string PortSession::PortLabel(const char* state) const {
 
 void PortSession::SetDTR(uint8_t value) {
   mcr_ = (value == 1 || value == 0x80) ? (mcr_ | kMcrDtr) : (mcr_ & ~kMcrDtr);
-  io_->Out(Reg(kMcr), mcr_);
+  lines_->SetModemLines((mcr_ & kMcrDtr) != 0, (mcr_ & kMcrRts) != 0);
 }
 
 void PortSession::SetRTS(uint8_t value) {
   mcr_ = value == 1 ? (mcr_ | kMcrRts) : (mcr_ & ~kMcrRts);
-  io_->Out(Reg(kMcr), mcr_);
+  lines_->SetModemLines((mcr_ & kMcrDtr) != 0, (mcr_ & kMcrRts) != 0);
 }
 
 void PortSession::SetTXLevel(uint8_t value) {
   lcr_ = value == 0 ? (lcr_ | kLcrBreak) : (lcr_ & ~kLcrBreak);
-  io_->Out(Reg(kLcr), lcr_);
+  lines_->SetBreak((lcr_ & kLcrBreak) != 0);
 }
 
-uint8_t PortSession::GetCTS() { return (io_->In(Reg(kMsr)) & kMsrCts) != 0 ? 1 : 0; }
+uint8_t PortSession::GetCTS() { return lines_->Cts() ? 1 : 0; }
 
 void PortSession::SetMCLR(uint8_t on) {
   if (!IsOpen()) return;
@@ -207,12 +291,12 @@ void PortSession::SetMCLR(uint8_t on) {
   clock_.SleepMs(kMclrSettleMs);
 }
 
-bool PortSession::WaitLineStatus(uint8_t mask, uint64_t boundUs) {
+bool PortSession::WaitFor(bool (Lines::*ready)(), uint64_t boundUs) {
   const uint64_t startUs = clock_.NowUs();
   const uint64_t maxPolls = kByteWaitPolls * std::max<uint64_t>(1, boundUs / kByteWaitUs);
   for (uint64_t polls = 0; polls < maxPolls; ++polls) {
-    if ((io_->In(Reg(kLsr)) & mask) != 0) return true;
-    if (clock_.NowUs() - startUs >= boundUs) break;
+    if ((lines_->*ready)()) return true;
+    if (lines_->Fault() != nullptr || clock_.NowUs() - startUs >= boundUs) break;
   }
   ++timeOuts_;
   return false;
@@ -220,20 +304,20 @@ bool PortSession::WaitLineStatus(uint8_t mask, uint64_t boundUs) {
 
 uint8_t PortSession::SendByte(uint8_t value) {
   // TX and RX share the card's IO line, so the byte comes back; the echo is consumed here.
-  WaitLineStatus(kLsrTransmitterEmpty);
-  io_->Out(Reg(kRbrThr), value);
-  WaitLineStatus(kLsrDataReady);
-  return io_->In(Reg(kRbrThr));
+  WaitFor(&Lines::TransmitterEmpty);
+  lines_->WriteByte(value);
+  WaitFor(&Lines::DataReady);
+  return lines_->ReadByte();
 }
 
 uint8_t PortSession::ReceiveByte() {
-  WaitLineStatus(kLsrDataReady);
-  return io_->In(Reg(kRbrThr));
+  WaitFor(&Lines::DataReady);
+  return lines_->ReadByte();
 }
 
 uint8_t PortSession::ReceiveByteWithin(uint64_t boundUs) {
-  WaitLineStatus(kLsrDataReady, boundUs);
-  return io_->In(Reg(kRbrThr));
+  WaitFor(&Lines::DataReady, boundUs);
+  return lines_->ReadByte();
 }
 
 uint8_t PortSession::ReceiveByteTimed() {
@@ -241,15 +325,15 @@ uint8_t PortSession::ReceiveByteTimed() {
   // limit of 0 or 1 makes none.
   timedReceiveExpired_ = true;
   for (int32_t counter = 1; counter < rxPollLimit_; ++counter) {
-    if ((io_->In(Reg(kLsr)) & kLsrDataReady) != 0) {
+    if (lines_->DataReady()) {
       timedReceiveExpired_ = false;
       break;
     }
   }
-  return io_->In(Reg(kRbrThr));
+  return lines_->ReadByte();
 }
 
-uint8_t PortSession::ReadRxRegister() { return io_->In(Reg(kRbrThr)); }
+uint8_t PortSession::ReadRxRegister() { return lines_->ReadByte(); }
 
 void PortSession::ClockDelay(unsigned count) {
   for (unsigned i = 0; i < count; ++i) clock_.Yield();

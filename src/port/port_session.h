@@ -6,15 +6,9 @@
 #include "port/backend.h"
 #include "port/session_reporter.h"
 #include "port/session_settings.h"
+#include "port/uart_lines.h"
 
 namespace vexilo::port {
-
-// Reads 0xFF and drops writes: the registers of a session that could not be set up.
-class NullPortIo final : public PortIo {
- public:
-  uint8_t In(uint16_t) override { return 0xFF; }
-  void Out(uint16_t, uint8_t) override {}
-};
 
 // A port session on the 16550 of the selected COM port, and the line and byte operations the
 // chip protocols are made of. Adapter wiring: TX (held in break) = reset / MCLR / IO,
@@ -22,10 +16,10 @@ class NullPortIo final : public PortIo {
 // Phoenix IO line with the echo of every byte sent.
 //
 // Outside a usable session (before OpenPort, after ClosePort, after a refused open) the line
-// and byte operations touch no register.
+// and byte operations touch no register. A line call that fails on a real device ends in
+// LineFailed(); nothing it returned is taken as data.
 class PortSession {
  public:
-  static constexpr uint16_t kComBases[4] = {0x3F8, 0x2F8, 0x3E8, 0x2E8};
   // Bound of each wait of SendByte and ReceiveByte for the line status flags: this much
   // clock time, or this many polls on a clock that does not move.
   static constexpr uint64_t kByteWaitUs = 100000;
@@ -76,6 +70,17 @@ class PortSession {
   uint8_t ReadRxRegister();
   // The bit clock: `count` give-ups of the time slice.
   void ClockDelay(unsigned count);
+  // Before any session has opened, `comm` holds the device of the " Port Avr/Pic " selection,
+  // so that the first mode burst of a run reaches the adapter wherever it is.
+  void NameCommForBurst();
+  // A line call failed since OpenPort (the device vanished, a modem-line call was refused).
+  // The first time it is asked, the reason goes to the reporter as a diagnostic line.
+  bool LineFailed();
+  const LineFault* Fault() const { return lines_->Fault(); }
+  // On a real port: what one line change or CTS read costs, timed when the session opened
+  // (0 on the simulator), and the port's name for messages.
+  double LineCallUs() const { return lineCallUs_; }
+  std::string PortName() const;
   // DTR and RTS off on the port of the last session, shadows reset (before a test burst).
   // The register is written only where the port is reachable: in a session, or in direct
   // mode once a session has set the port up; before any session nothing is written.
@@ -104,13 +109,16 @@ class PortSession {
 
   Setup OpenDirect(std::string& report);
   Setup OpenOsHeld(std::string& report);
+  void SetUpUart();
+  void RefuseDevice(const std::string& problem);
+  void TimeLineCalls();
   void CloseDirect(std::string& report);
   void CloseOsHeld(std::string& report);
   void ClearOutputs();
   std::string PortLabel(const char* state) const;
-  // Polls the line status until one of `mask` is set, within `boundUs` (the byte wait bound
-  // unless said otherwise; on a clock that does not move, a poll count in proportion).
-  bool WaitLineStatus(uint8_t mask, uint64_t boundUs = kByteWaitUs);
+  // Polls until `ready` holds, within `boundUs` (the byte wait bound unless said otherwise;
+  // on a clock that does not move, a poll count in proportion).
+  bool WaitFor(bool (Lines::*ready)(), uint64_t boundUs = kByteWaitUs);
   uint16_t Reg(uint16_t offset) const { return static_cast<uint16_t>(base_ + offset); }
 
   PortBackend& backend_;
@@ -119,9 +127,15 @@ class PortSession {
   Clock& clock_;
   NullPortIo nullIo_;
   PortIo* io_ = &nullIo_;
+  UartLines idleLines_;
+  UartLines uartLines_;
+  Lines* lines_ = &idleLines_;
   State state_ = State::Closed;
+  bool everOpened_ = false;
+  bool faultReported_ = false;
+  double lineCallUs_ = 0;
 
-  uint16_t base_ = kComBases[0];
+  uint16_t base_ = kStandardComBases[0];
   uint8_t mcr_ = 0;
   uint8_t lcr_ = 0x1F;
   uint8_t savedDivisorLow_ = 0;

@@ -1,6 +1,7 @@
 #include "port/serial_syscalls.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -27,6 +28,10 @@ int LinuxSerialSyscalls::TcSetAttr(int fd, int when, const termios* attr) {
 }
 
 int LinuxSerialSyscalls::TcFlush(int fd, int queue) { return ::tcflush(fd, queue); }
+
+int LinuxSerialSyscalls::TcDrain(int fd) { return ::tcdrain(fd); }
+
+int LinuxSerialSyscalls::Flock(int fd, int operation) { return ::flock(fd, operation); }
 
 ssize_t LinuxSerialSyscalls::Write(int fd, const void* data, size_t size) {
   return ::write(fd, data, size);

@@ -22,6 +22,10 @@ class SerialSyscalls {
   virtual int TcGetAttr(int fd, termios* attr) = 0;
   virtual int TcSetAttr(int fd, int when, const termios* attr) = 0;
   virtual int TcFlush(int fd, int queue) = 0;
+  // Waits until everything written has left the line.
+  virtual int TcDrain(int fd) = 0;
+  // flock(2): an advisory lock that other serial programs honour.
+  virtual int Flock(int fd, int operation) = 0;
   virtual ssize_t Write(int fd, const void* data, size_t size) = 0;
   virtual ssize_t Read(int fd, void* data, size_t size) = 0;
   virtual int Poll(pollfd* fds, nfds_t count, int timeoutMs) = 0;
@@ -38,6 +42,8 @@ class LinuxSerialSyscalls final : public SerialSyscalls {
   int TcGetAttr(int fd, termios* attr) override;
   int TcSetAttr(int fd, int when, const termios* attr) override;
   int TcFlush(int fd, int queue) override;
+  int TcDrain(int fd) override;
+  int Flock(int fd, int operation) override;
   ssize_t Write(int fd, const void* data, size_t size) override;
   ssize_t Read(int fd, void* data, size_t size) override;
   int Poll(pollfd* fds, nfds_t count, int timeoutMs) override;

@@ -12,6 +12,8 @@ class SessionReporter {
   virtual void SetStatusPanel(int index, const std::string& text) = 0;
   virtual void ShowMessage(const std::string& text) = 0;
   virtual void SetBusy(bool busy) = 0;
+  // A line of our own when a port, device or permission failed: what, why, what to do.
+  virtual void PortDiagnostic(const std::string& text) { (void)text; }
 };
 
 // For callers that show nothing.

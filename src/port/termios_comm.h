@@ -4,13 +4,12 @@
 
 #include "port/clock.h"
 #include "port/comm_port.h"
-#include "port/serial_syscalls.h"
+#include "port/serial_device.h"
 
 namespace vexilo::port {
 
-// `comm` on a Linux serial device: opened exclusively, raw, 9600 baud 8E2 without handshake,
-// DTR and RTS dropped right after the open (the kernel raises both when a tty is opened).
-// Bytes that arrive are thrown away.
+// `comm` on a Linux serial device: opened as SerialDevice opens it (exclusively, raw, 9600
+// baud 8E2 without handshake, DTR and RTS lowered first). Bytes that arrive are thrown away.
 class TermiosComm final : public CommPort {
  public:
   static constexpr int kOutputTimeoutMs = 500;
@@ -22,22 +21,27 @@ class TermiosComm final : public CommPort {
 
   bool CommConnect() override;
   void CommDisconnect() override;
-  bool CommConnected() const override { return fd_ >= 0; }
-  void CommSetPortName(const std::string& name) override;
-  std::string PortName() const override { return portName_; }
+  bool CommConnected() const override { return device_.IsOpen(); }
+  void CommSetPortName(const std::string& name) override { device_.SetPath(name); }
+  std::string PortName() const override { return device_.Path(); }
   bool CommSendByte(uint8_t value) override;
+  bool CommDrain() override;
+  std::string CommProblem() const override;
 
  private:
-  bool Configure();
   // Lets the bytes already queued leave the line, giving up after the output time-out
   // passes without the queue getting shorter.
   void DrainBounded();
-  void CloseDevice();
 
-  SerialSyscalls& calls_;
   Clock& clock_;
-  std::string portName_;
-  int fd_ = -1;
+  SerialDevice device_;
 };
+
+// Sends one byte on an open device as `comm` does: waiting at most the output time-out for
+// room, and dropping whatever came in meanwhile.
+bool SendCommByte(SerialDevice& device, uint8_t value, int timeoutMs);
+
+// Waits for the output queue to empty, giving up after `timeoutMs` without progress.
+void DrainWithTimeout(SerialDevice& device, Clock& clock, int timeoutMs);
 
 }  // namespace vexilo::port

@@ -5,48 +5,72 @@
 
 #include "port/backend.h"
 #include "port/real_clock.h"
+#include "port/serial_device.h"
 #include "port/serial_syscalls.h"
-#include "port/termios_comm.h"
-#include "port/tty_uart.h"
 
 namespace vexilo::port {
 
-// The serial device as `comm` on a backend where the same device also stands behind the
-// emulated UART: whoever opens it takes it from the other, since both open it exclusively.
-class SharedDeviceComm final : public CommPort {
+// The adapter's lines on a serial device: DTR and RTS by TIOCMBIS/TIOCMBIC (only when they
+// change), the TX line by TIOCSBRK/TIOCCBRK, CTS by TIOCMGET, the bytes by read and write.
+class DeviceLines final : public Lines {
  public:
-  SharedDeviceComm(TermiosComm& comm, TtyUart& uart) : comm_(comm), uart_(uart) {}
+  explicit DeviceLines(SerialDevice& device) : device_(device) {}
+  // The device was opened with DTR and RTS low and no break.
+  void Reset();
 
-  bool CommConnect() override;
-  void CommDisconnect() override { comm_.CommDisconnect(); }
-  bool CommConnected() const override { return comm_.CommConnected(); }
-  void CommSetPortName(const std::string& name) override { comm_.CommSetPortName(name); }
-  std::string PortName() const override { return comm_.PortName(); }
-  bool CommSendByte(uint8_t value) override { return comm_.CommSendByte(value); }
+  void SetModemLines(bool dtr, bool rts) override;
+  void SetBreak(bool on) override;
+  bool Cts() override;
+  bool TransmitterEmpty() override;
+  bool DataReady() override;
+  void WriteByte(uint8_t value) override;
+  uint8_t ReadByte() override;
+  void RefreshModemLines() override;
+  const LineFault* Fault() const override { return device_.Fault(); }
 
  private:
-  TermiosComm& comm_;
-  TtyUart& uart_;
+  int ModemBits() const;
+
+  SerialDevice& device_;
+  bool dtr_ = false;
+  bool rts_ = false;
+  bool break_ = false;
+  uint8_t lastByte_ = 0;
 };
 
-// Nothing to grant: the device's own driver moves the lines.
-class NoPermissionNeeded final : public IoPermission {
+// `comm` on the same device: while a session holds the device the bytes go out on the
+// session's descriptor and the device stays open afterwards; otherwise it opens the device
+// for the burst and closes it again.
+class DeviceComm final : public CommPort {
  public:
-  bool EnablePortRange(uint16_t) override { return true; }
-  bool DisablePortRange(uint16_t) override { return true; }
+  DeviceComm(SerialDevice& device, Clock& clock, const bool& sessionHolds)
+      : device_(device), clock_(clock), sessionHolds_(sessionHolds) {}
+
+  bool CommConnect() override { return device_.Open(); }
+  void CommDisconnect() override;
+  bool CommConnected() const override { return device_.IsOpen(); }
+  void CommSetPortName(const std::string& name) override { device_.SetPath(name); }
+  std::string PortName() const override { return device_.Path(); }
+  bool CommSendByte(uint8_t value) override;
+  bool CommDrain() override { return device_.Drain(); }
+  std::string CommProblem() const override;
+
+ private:
+  SerialDevice& device_;
+  Clock& clock_;
+  const bool& sessionHolds_;
 };
 
-// Any serial device (/dev/ttyUSB0, /dev/ttyACM0, ...) in the place of the selected COM
-// port: its UART is emulated at the base the session chooses, so the session programs it
-// in direct mode. The session takes the device when it starts and keeps it after it ends,
-// so the lines stay as it left them; the mode bursts through `comm` take it back.
+// Any serial device (/dev/ttyUSB0, /dev/ttyACM0, /dev/ttyS0 ...) in the place of the selected
+// COM port, driven through the kernel's modem-line calls. The device is held only while a
+// session or a mode burst needs it and released between commands; a device that vanished
+// is opened again by its path at the next session.
 class TtyBackend final : public PortBackend {
  public:
   explicit TtyBackend(std::string devicePath);
   TtyBackend(std::string devicePath, SerialSyscalls& calls, Clock& clock);
 
-  PortIo& Io() override { return uart_; }
-  CommPort& Comm() override { return sharedComm_; }
+  CommPort& Comm() override { return comm_; }
   IoPermission& Permission() override { return permission_; }
   Clock& Time() override { return clock_; }
   SessionMode Mode() const override { return SessionMode::Direct; }
@@ -54,16 +78,28 @@ class TtyBackend final : public PortBackend {
   // The one device, whichever COM port is selected.
   std::string DeviceForCom(int index) const override;
   bool BeginSession(uint16_t base) override;
+  void EndSession() override;
+  Lines* DeviceLines() override { return inSession_ ? &lines_ : nullptr; }
+  std::string Problem() const override;
+  bool RealHardware() const override { return true; }
 
-  TtyUart& Uart() { return uart_; }
+  SerialDevice& Device() { return device_; }
 
  private:
+  // Nothing to grant: the device's own driver moves the lines.
+  class NoPermissionNeeded final : public IoPermission {
+   public:
+    bool EnablePortRange(uint16_t) override { return true; }
+    bool DisablePortRange(uint16_t) override { return true; }
+  };
+
   std::string devicePath_;
   std::unique_ptr<RealClock> ownClock_;
   Clock& clock_;
-  TtyUart uart_;
-  TermiosComm comm_;
-  SharedDeviceComm sharedComm_;
+  SerialDevice device_;
+  port::DeviceLines lines_;
+  bool inSession_ = false;
+  DeviceComm comm_;
   NoPermissionNeeded permission_;
 };
 

@@ -26,4 +26,10 @@ bool SimComm::CommSendByte(uint8_t value) {
   return true;
 }
 
+std::string SimComm::CommProblem() const {
+  if (connected_ || name_ == device_) return {};
+  return name_ + ": no such device on the simulated machine: the simulated adapter is on " +
+         device_ + " (choose its COM port)";
+}
+
 }  // namespace vexilo::sim

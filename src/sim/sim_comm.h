@@ -21,6 +21,7 @@ class SimComm final : public port::CommPort {
   void CommSetPortName(const std::string& name) override;
   std::string PortName() const override { return name_; }
   bool CommSendByte(uint8_t value) override;
+  std::string CommProblem() const override;
 
   const std::string& Device() const { return device_; }
 

@@ -29,6 +29,9 @@ class ScriptedOperator final : public port::Operator {
     errors.push_back(line);
   }
   void SetProgress(uint32_t, uint32_t) override {}
+  void SetTimes(uint64_t elapsedUs, uint64_t remainingUs) override {
+    times.emplace_back(elapsedUs, remainingUs);
+  }
   void SetAddress(const std::string&) override {}
   bool AskYesNo(const std::string& question) override {
     questions.push_back(question);
@@ -53,6 +56,7 @@ class ScriptedOperator final : public port::Operator {
   }
 
   Texts lines, errors, questions, infos, messages;
+  std::vector<std::pair<uint64_t, uint64_t>> times;  // elapsed, remaining
   bool answer = true;
   bool stop = false;
   bool busy = false;

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <deque>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,8 @@ class FakeSerialSyscalls final : public SerialSyscalls {
  public:
   int Open(const std::string& path, int flags) override {
     calls.push_back("open " + path);
-    if (path != devicePath || openFd >= 0) {
-      errno = path != devicePath ? ENOENT : EBUSY;
+    if (path != devicePath || openFd >= 0 || openErrno != 0) {
+      errno = openErrno != 0 ? openErrno : path != devicePath ? ENOENT : EBUSY;
       return -1;
     }
     openFd = 7;
@@ -34,6 +35,11 @@ class FakeSerialSyscalls final : public SerialSyscalls {
   }
   int Ioctl(int, unsigned long request, void* arg) override {
     int* value = static_cast<int*>(arg);
+    if (auto failing = failingIoctls.find(request); failing != failingIoctls.end()) {
+      if (request == TIOCMGET) calls.push_back("mget");
+      errno = failing->second;
+      return -1;
+    }
     switch (request) {
       case TIOCEXCL:
         calls.push_back("excl");
@@ -55,6 +61,7 @@ class FakeSerialSyscalls final : public SerialSyscalls {
         inBreak = false;
         return 0;
       case TIOCMGET:
+        calls.push_back("mget");
         *value = modemIn | modemOut;
         return 0;
       case FIONREAD:
@@ -74,6 +81,11 @@ class FakeSerialSyscalls final : public SerialSyscalls {
     return 0;
   }
   int TcGetAttr(int, termios* attr) override {
+    calls.push_back("tcgetattr");
+    if (!isTty) {
+      errno = ENOTTY;
+      return -1;
+    }
     *attr = attrs;
     return 0;
   }
@@ -85,6 +97,19 @@ class FakeSerialSyscalls final : public SerialSyscalls {
   int TcFlush(int, int queue) override {
     calls.push_back("flush " + std::to_string(queue));
     if (queue != TCOFLUSH) input.clear();
+    return 0;
+  }
+  int TcDrain(int) override {
+    calls.push_back("drain");
+    outputQueued = 0;
+    return 0;
+  }
+  int Flock(int, int) override {
+    calls.push_back("flock");
+    if (lockedElsewhere) {
+      errno = EWOULDBLOCK;
+      return -1;
+    }
     return 0;
   }
   ssize_t Write(int, const void* data, size_t size) override {
@@ -108,6 +133,10 @@ class FakeSerialSyscalls final : public SerialSyscalls {
   }
 
   std::string devicePath = "/dev/ttyUSB0";
+  int openErrno = 0;                           // open fails with this errno
+  std::map<unsigned long, int> failingIoctls;  // request -> errno
+  bool isTty = true;                           // tcgetattr works
+  bool lockedElsewhere = false;                // another program holds the flock
   std::vector<std::string> calls;
   int openFd = -1;
   int openFlags = 0;

@@ -1,0 +1,36 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace vexilo::port {
+
+// A call on the adapter's lines that failed: which device, which call, the system's errno.
+struct LineFault {
+  std::string device;
+  std::string call;
+  int err = 0;
+};
+
+// The adapter's wires as a port session drives them: DTR, RTS and the TX line held in break
+// as outputs, CTS as the input, and the bytes of the card's IO line. A 16550's registers
+// (the simulator, x86 port I/O) are one implementation; a serial device's modem-line calls
+// are another. Nothing a failed call returned is passed on as data: the first failure is
+// kept, and from then on the outputs are left alone and the inputs read as 0.
+class Lines {
+ public:
+  virtual ~Lines() = default;
+  virtual void SetModemLines(bool dtr, bool rts) = 0;
+  virtual void SetBreak(bool on) = 0;
+  virtual bool Cts() = 0;
+  // The byte side of the UART: room to send, a byte waiting, one byte out, one byte in.
+  virtual bool TransmitterEmpty() = 0;
+  virtual bool DataReady() = 0;
+  virtual void WriteByte(uint8_t value) = 0;
+  virtual uint8_t ReadByte() = 0;
+  // Sends the modem lines' present state once more: what one line change costs, for timing.
+  virtual void RefreshModemLines() {}
+  // The first failed call since the lines were taken, or null.
+  virtual const LineFault* Fault() const { return nullptr; }
+};
+
+}  // namespace vexilo::port
