@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <span>
 #include <stdexcept>
@@ -23,7 +24,10 @@ using Texts = std::vector<std::string>;
 
 class ScriptedOperator final : public port::Operator {
  public:
-  void Log(const std::string& line) override { lines.push_back(line); }
+  void Log(const std::string& line) override {
+    lines.push_back(line);
+    if (onLog) onLog(line);
+  }
   void LogError(const std::string& line) override {
     lines.push_back(line);
     errors.push_back(line);
@@ -57,6 +61,7 @@ class ScriptedOperator final : public port::Operator {
 
   Texts lines, errors, questions, infos, messages;
   std::vector<std::pair<uint64_t, uint64_t>> times;  // elapsed, remaining
+  std::function<void(const std::string&)> onLog;     // sees every black line as it comes
   bool answer = true;
   bool stop = false;
   bool busy = false;

@@ -84,6 +84,18 @@ TEST(FullProgramming, NoProgrammingModeEndsTheSequenceBeforeThePhoenixBurst) {
   EXPECT_GE(bench.backend->Sim().VirtualTime().NowUs() - start, 200000u);
 }
 
+// A card taken out after the external EEPROM: the chip still holds the loader, and the
+// programming mode of the last step fails. That is no success.
+TEST(FullProgramming, NoProgrammingModeAfterTheLoaderIsAnError) {
+  Bench bench("fun");
+  bench.op.onLog = [&](const std::string& line) {
+    if (line == "ATMEL WRITE EEPROM EXT : STOP") bench.backend->Sim().SetCardInserted(false);
+  };
+  EXPECT_TRUE(bench.Run(Command::ProgramFull).failed);
+  ASSERT_FALSE(bench.op.lines.empty());
+  EXPECT_EQ(bench.op.lines.back(), "ATMEL WRITE : ERROR");
+}
+
 TEST(FullProgramming, ALoaderFileThatCannotBeReadEndsTheSequence) {
   test::TempDir dir;
   test::ScopedCurrentDir here(dir.Path());
