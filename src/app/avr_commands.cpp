@@ -203,9 +203,8 @@ bool RunAvrRow(Command command, Workspace& ws, Rig& rig, port::Operator& op,
 // is an error of the sequence: the chip still holds the loader, or nothing at all.
 void ProgramChipAfterLoader(Workspace& ws, Rig& rig, port::Operator& op, const AvrCardRow& row) {
   RunAvrFrame(
-      ws, rig, op,
-      [&](AvrContext& ctx) { ProgramChip(ws, ctx, row, EraseVariant::Pause10Ms); }, true,
-      true);
+      ws, rig, op, [&](AvrContext& ctx) { ProgramChip(ws, ctx, row, EraseVariant::Pause10Ms); },
+      true, true);
 }
 
 }  // namespace

@@ -31,8 +31,8 @@ enum class Command {
 
 // The result of a command as a script sees it.
 struct CommandResult {
-  bool ran = false;     // the card type has this command
-  bool failed = false;  // an operation failed: the error flag, an error line or an exception
+  bool ran = false;       // the card type has this command
+  bool failed = false;    // an operation failed: the error flag, an error line or an exception
   bool declined = false;  // a question was answered No, so (part of) the command did not run
 };
 

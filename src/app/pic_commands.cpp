@@ -24,8 +24,7 @@ void RunPicFrame(Workspace& ws, Rig& rig, port::Operator& op, const FrameOps& op
 // The PIC protocol has no acknowledge: with no card in the reader, or the adapter still in
 // another mode, every read gives the level the data line rests at. A read that is all blank
 // or all zero says so in one line of its own; it does not fail, as a blank chip reads so too.
-constexpr char kNoChipHint[] =
-    " - is the card in the reader and the adapter in PIC mode?";
+constexpr char kNoChipHint[] = " - is the card in the reader and the adapter in PIC mode?";
 
 void HintUniformRead(port::Operator& op, const char* name, const image::MemoryImage& image,
                      uint16_t blank) {
@@ -83,8 +82,9 @@ void WriteConfig(Workspace& ws, PicContext& ctx, PicChip chip) {
   // The PIC16F876 word carries CP1:CP0 twice; the data sheet enables the protection only when
   // both copies agree, and the word built from the panel keeps bits 13-12 at 11.
   if (chip == PicChip::PIC16F876 && ((word >> 4) & 3) != ((word >> 12) & 3)) {
-    ctx.op.Log("PIC WRITE CONFIG BIT : CP1:CP0 in bits 13-12 and 5-4 differ - the PIC16F876 "
-               "data sheet leaves such code protection undefined");
+    ctx.op.Log(
+        "PIC WRITE CONFIG BIT : CP1:CP0 in bits 13-12 and 5-4 differ - the PIC16F876 "
+        "data sheet leaves such code protection undefined");
   }
 }
 

@@ -137,7 +137,8 @@ class Runner {
       SelectExtSize(ws_, options_.extSize);
     }
     if (!options_.simFaults.empty()) {
-      const app::CardType* card = ws_.Card() ? ws_.Card() : app::FindCardType(app::kDefaultCardType);
+      const app::CardType* card =
+          ws_.Card() ? ws_.Card() : app::FindCardType(app::kDefaultCardType);
       try {
         app::CheckSimFaults(options_.simFaults, *card);
       } catch (const std::invalid_argument& e) {

@@ -52,8 +52,8 @@ void ReadEepromExt(ExtEepromContext& ctx, LoaderFamily loader, uint32_t bytes,
   ExtOperation op(ctx, loader, Operation::Read, bytes);
   if (!op.Open(true)) return;
   std::vector<uint8_t> buffer(op.Bytes(), kBlankByte);
-  const bool complete =
-      ReadBlocks(op, op.Row().command, buffer, [](uint32_t, std::span<const uint8_t>) { return true; });
+  const bool complete = ReadBlocks(op, op.Row().command, buffer,
+                                   [](uint32_t, std::span<const uint8_t>) { return true; });
   // The image changes only once the whole memory is in: a failed or stopped read keeps it.
   if (complete) {
     image::MemoryImage read(image::ImageKind::Eeprom, op.Bytes());
@@ -71,8 +71,8 @@ void VerifyEepromExt(ExtEepromContext& ctx, LoaderFamily loader, uint32_t bytes,
   if (!op.Open(true)) return;
   std::vector<uint8_t> buffer(op.Bytes(), kBlankByte);
   const bool perBlock = !op.Row().comparesAfterWholeRead;
-  const bool complete =
-      ReadBlocks(op, op.Row().command, buffer, [&](uint32_t address, std::span<const uint8_t> block) {
+  const bool complete = ReadBlocks(
+      op, op.Row().command, buffer, [&](uint32_t address, std::span<const uint8_t> block) {
         if (!perBlock) return true;
         const auto difference = FirstDifference(block, address, eepromExt);
         if (difference) op.DifferenceAt(*difference);

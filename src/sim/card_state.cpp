@@ -133,7 +133,7 @@ std::vector<uint8_t> ReadRegionData(StateReader& reader, uint32_t size) {
 }
 
 std::map<std::string, std::vector<uint8_t>> ReadState(StateReader& reader, SimCard& card,
-                                                       std::optional<AdapterMode>& mode) {
+                                                      std::optional<AdapterMode>& mode) {
   if (reader.Expect("the header") != kMagic) reader.Fail("not a card state file");
   const std::string key = Field(reader, reader.Expect("the card type"), "card");
   const std::string_view expectedKey = InfoFor(card.Type()).key;

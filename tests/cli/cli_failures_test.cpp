@@ -31,11 +31,13 @@ std::string Hex(uint16_t address, std::vector<uint8_t> data) {
 const std::vector<FailureCase>& Cases() {
   static const std::vector<FailureCase> kCases{
       {"erase answered No by a script",
-       [](test::TempDir&) { return std::vector<std::string>{"--card", "atmega", "erase"}; }, 1,
-       "erase: not done: the question was answered No (give --yes"},
+       [](test::TempDir&) {
+         return std::vector<std::string>{"--card", "atmega", "erase"};
+       },
+       1, "erase: not done: the question was answered No (give --yes"},
       {"external EEPROM read not asked, nothing saved",
        [](test::TempDir& d) {
-         return std::vector<std::string>{"--card", "fun",        "read",          "eeprom-ext",
+         return std::vector<std::string>{"--card", "fun",        "read",           "eeprom-ext",
                                          "save",   "eeprom-ext", d.Path("out.hex")};
        },
        1, "read eeprom-ext: not done: the question was answered No",
@@ -76,8 +78,8 @@ const std::vector<FailureCase>& Cases() {
        1, "[PIC] Delay: '9999999999999999999999999999999999999999... (101 characters)'"},
       {"a card state that cannot be saved",
        [](test::TempDir& d) {
-         return std::vector<std::string>{"--card", "fun", "--sim-state",
-                                         d.Path("gone/card.state"), "read", "flash"};
+         return std::vector<std::string>{"--card", "fun",  "--sim-state", d.Path("gone/card.state"),
+                                         "read",   "flash"};
        },
        1, "cannot save the card state: ",
        [](test::TempDir& d, const Result& r) {
@@ -99,10 +101,10 @@ const std::vector<FailureCase>& Cases() {
        1, "empty.hex: no data"},
       {"bytes outside the image are told, the rest is loaded",
        [](test::TempDir& d) {
-         const std::string text =
-             "\xEF\xBB\xBF" + Hex(0x0000, {0x12, 0x34}) + Hex(0x3000, {1, 2, 3}) + ":00000001FF\r\n";
-         return std::vector<std::string>{"--card", "fun",      "load",
-                                         "flash",  d.Write("o.hex", text), "show", "flash"};
+         const std::string text = "\xEF\xBB\xBF" + Hex(0x0000, {0x12, 0x34}) +
+                                  Hex(0x3000, {1, 2, 3}) + ":00000001FF\r\n";
+         return std::vector<std::string>{"--card", "fun",  "load", "flash", d.Write("o.hex", text),
+                                         "show",   "flash"};
        },
        0, "o.hex: 3 bytes outside the 8 KB image were not loaded",
        [](test::TempDir&, const Result& r) {
@@ -112,8 +114,7 @@ const std::vector<FailureCase>& Cases() {
        [](test::TempDir& d) {
          d.Write("real.hex", "old");
          fs::create_symlink(d.Path("real.hex"), d.Path("link.hex"));
-         return std::vector<std::string>{"--card", "fun", "save", "eeprom-int",
-                                         d.Path("link.hex")};
+         return std::vector<std::string>{"--card", "fun", "save", "eeprom-int", d.Path("link.hex")};
        },
        0, "",
        [](test::TempDir& d, const Result&) {
@@ -137,8 +138,8 @@ const std::vector<FailureCase>& Cases() {
        }},
       {"a stuck bit beyond the chip's memory",
        [](test::TempDir&) {
-         return std::vector<std::string>{"--card", "fun", "--sim-fault", "stuck-bit=0x2000:0",
-                                         "read", "flash"};
+         return std::vector<std::string>{"--card", "fun",  "--sim-fault", "stuck-bit=0x2000:0",
+                                         "read",   "flash"};
        },
        2, "address 8192 is beyond the 8192-byte program memory"},
   };

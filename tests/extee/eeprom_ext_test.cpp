@@ -265,9 +265,8 @@ TEST(EepromExtFailure, ALoaderRunsOnlyOnItsChipAndWithItsConfiguration) {
     ExtEepromContext ctx = rig.Context();
     image::MemoryImage image = Pattern(bytes);
     ReadEepromExt(ctx, loader, bytes, image);
-    return std::none_of(rig.op.lines.begin(), rig.op.lines.end(), [](const std::string& line) {
-      return line.ends_with("ATR ERROR");
-    });
+    return std::none_of(rig.op.lines.begin(), rig.op.lines.end(),
+                        [](const std::string& line) { return line.ends_with("ATR ERROR"); });
   };
   ExtRig foreign(sim::CardType::FunCard, sim::LoaderFamily::Pic16F876, 8192);
   EXPECT_FALSE(answered(foreign, LoaderFamily::Pic16F876, 8192));

@@ -217,7 +217,7 @@ void AvrSerialChip::ExecuteAc(SimTime now) {
   }
   if (spec_.instructions & kAvrLockInByte4) {
     if ((op & 0xE0) == 0xE0) WriteLock(frame_[3], now);  // 1010 1100 111x xxxx
-  } else if ((op & 0xE0) == 0xE0) {  // AT90S: 1010 1100 111x x21x
+  } else if ((op & 0xE0) == 0xE0) {                      // AT90S: 1010 1100 111x x21x
     WriteLock(op, now);
   }
   if (spec_.instructions & kAvrWriteFuses) {
@@ -306,8 +306,7 @@ void AvrSerialChip::Finish() {
       break;
     case Job::kErase: {
       flash_.assign(flash_.size(), 0xFF);
-      const bool eesave =
-          spec_.eesaveMask != 0 && (config_[kAvrFuseHigh] & spec_.eesaveMask) == 0;
+      const bool eesave = spec_.eesaveMask != 0 && (config_[kAvrFuseHigh] & spec_.eesaveMask) == 0;
       if (!eesave) eeprom_.assign(eeprom_.size(), 0xFF);
       config_[LockIndex()] = 0xFF;
       break;
