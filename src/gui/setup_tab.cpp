@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -15,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "image/hex_to_int.h"
+#include "port/serial_ports.h"
 
 namespace vexilo::gui {
 namespace {
@@ -114,9 +116,25 @@ QWidget* SetupTab::BuildPorts() {
     settings_.comDevices[static_cast<size_t>(deviceCom_->currentIndex())] = text.toStdString();
     emit PortChanged();
   });
+  // The machine's serial devices, what each is, and which the path may name.
+  QStringList paths;
+  QString found;
+  for (const port::SerialPortInfo& p : port::ListSerialPorts()) {
+    paths << QString::fromStdString(p.device);
+    found += QString::fromStdString(p.device + ": " + p.description) +
+             (p.modemLines ? QString() : QStringLiteral(" (no CTS)")) + QLatin1Char('\n');
+  }
+  devicePath_->setCompleter(new QCompleter(paths, devicePath_));
+  auto* ports = new QLabel(found.isEmpty() ? QStringLiteral("No serial devices found")
+                                           : found.trimmed(),
+                           box);
+  ports->setObjectName("serial_ports");
+  ports->setWordWrap(true);
+  ports->setToolTip(QStringLiteral("Serial devices of this machine (vexilo-cli --list-ports)"));
   g->addWidget(backend_, 0, 0, 1, 2);
   g->addWidget(deviceCom_, 1, 0);
   g->addWidget(devicePath_, 1, 1);
+  g->addWidget(ports, 2, 0, 1, 2);
   layout->addWidget(box);
   layout->addStretch(1);
   return column;
