@@ -425,6 +425,7 @@ void TForm1::BuildPages() {
   setupScroll->setObjectName("SetupScroll");
   setupScroll->setFrameShape(QFrame::NoFrame);
   setupScroll->setWidgetResizable(true);
+  setupScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setupScroll->setWidget(setup_);
   pages_->addTab(setupScroll, QStringLiteral("Setup"));
   pages_->addTab(new InfoTab(pages_), QStringLiteral("Info"));
