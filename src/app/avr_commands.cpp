@@ -2,6 +2,7 @@
 #include <array>
 
 #include "app/command_frames.h"
+#include "app/write_speed.h"
 #include "avr/avr_operations.h"
 #include "extee/loader_install.h"
 
@@ -70,8 +71,15 @@ void WriteConfigBits(Workspace& ws, AvrContext& ctx, const AvrCardRow& row) {
   }
 }
 
-// Erase, programming mode again, EEPROM, FLASH, configuration; each step only while no
-// earlier one failed; then the result line.
+// "ATMEL WRITE FLASH" as the Fast write setting has it; without it, a long write is followed
+// by the hint.
+void WriteFlash(Workspace& ws, AvrContext& ctx, const AvrCardRow& row) {
+  avr::WriteFlash(ctx, row.writeFlash, ws.flash, ws.settings.avrDelay, AvrWriteWait(ws.settings));
+  if (ctx.errorFlag) return;
+  FastWriteHint(ws.settings, ctx.op,
+                avr::FixedDelayFlashWriteUs(row.writeFlash, ws.flash, ws.settings.avrDelay));
+}
+
 // Erase, programming mode again (`spiFailureIsError`: a failure there sets the error flag),
 // EEPROM, FLASH, configuration; each step only while no earlier one failed.
 void ProgramChip(Workspace& ws, AvrContext& ctx, const AvrCardRow& row, EraseVariant erase,
@@ -81,8 +89,11 @@ void ProgramChip(Workspace& ws, AvrContext& ctx, const AvrCardRow& row, EraseVar
     if (spiFailureIsError) ws.ErrorFlag = 1;
     return;
   }
-  if (!ws.ErrorFlag) avr::WriteEepromInt(ctx, row.eeprom, ws.eepromInt, ws.settings.avrDelay);
-  if (!ws.ErrorFlag) avr::WriteFlash(ctx, row.writeFlash, ws.flash, ws.settings.avrDelay);
+  if (!ws.ErrorFlag) {
+    avr::WriteEepromInt(ctx, row.eeprom, ws.eepromInt, ws.settings.avrDelay,
+                        AvrWriteWait(ws.settings));
+  }
+  if (!ws.ErrorFlag) WriteFlash(ws, ctx, row);
   if (!ws.ErrorFlag) WriteConfigBits(ws, ctx, row);
 }
 
@@ -122,12 +133,12 @@ bool RunAvrRow(Command command, Workspace& ws, Rig& rig, port::Operator& op,
           ws, rig, op, [&](AvrContext& c) { avr::ReadConfig(c, *ws.FuseDialogOfCard()); }, false);
       return true;
     case Command::ProgramFlash:
-      RunAvrFrame(ws, rig, op,
-                  [&](AvrContext& c) { avr::WriteFlash(c, row.writeFlash, ws.flash, delay); });
+      RunAvrFrame(ws, rig, op, [&](AvrContext& c) { WriteFlash(ws, c, row); });
       return true;
     case Command::ProgramEepromInt:
-      RunAvrFrame(ws, rig, op,
-                  [&](AvrContext& c) { avr::WriteEepromInt(c, row.eeprom, ws.eepromInt, delay); });
+      RunAvrFrame(ws, rig, op, [&](AvrContext& c) {
+        avr::WriteEepromInt(c, row.eeprom, ws.eepromInt, delay, AvrWriteWait(ws.settings));
+      });
       return true;
     case Command::ProgramFlashEepromInt:
       ProgramWithoutLoader(ws, rig, op, row);
@@ -192,7 +203,8 @@ bool RunFullAvrProgramming(Workspace& ws, Rig& rig, port::Operator& op) {
         if (!ws.ErrorFlag && !avr::AtmelSpiOn(ctx)) ws.ErrorFlag = 1;
         if (!ws.ErrorFlag) {
           if (auto loader = CardLoader(ws, rig, op, *family)) {
-            extee::WriteAvrLoader(ctx, row->writeFlash, *loader, ws.settings.avrDelay);
+            extee::WriteAvrLoader(ctx, row->writeFlash, *loader, ws.settings.avrDelay,
+                                  AvrWriteWait(ws.settings));
           }
         }
       },

@@ -1,6 +1,7 @@
 // The command sequences of the two PIC card types.
 #include "app/command_frames.h"
 #include "app/option_panels.h"
+#include "app/write_speed.h"
 #include "extee/loader_install.h"
 #include "pic/pic_operations.h"
 
@@ -34,12 +35,19 @@ void WriteConfig(Workspace& ws, PicContext& ctx, PicChip chip) {
   pic::WriteConfigWord(ctx, chip, PicChipConfigWord(*ws.Card(), ws.options), ws.settings.picDelay);
 }
 
-// Erase, EEPROM, FLASH, configuration word; each step only while no earlier one failed.
+// Erase, EEPROM, FLASH, configuration word; each step only while no earlier one failed. The
+// writes follow the erase, so Fast write may use the programming-only cycle.
 void ProgramChip(Workspace& ws, PicContext& ctx, PicChip chip) {
   const std::string& delay = ws.settings.picDelay;
+  const pic::WriteCycle cycle = PicCycleAfterErase(ws.settings);
   if (!ws.ErrorFlag) pic::Erase(ctx, chip);
-  if (!ws.ErrorFlag) pic::WriteEepromInt(ctx, chip, ws.eepromInt, delay);
-  if (!ws.ErrorFlag) pic::WriteFlash(ctx, chip, ws.flash, delay);
+  if (!ws.ErrorFlag) pic::WriteEepromInt(ctx, chip, ws.eepromInt, delay, cycle);
+  if (!ws.ErrorFlag) {
+    pic::WriteFlash(ctx, chip, ws.flash, delay, cycle);
+    if (!ws.ErrorFlag && pic::HasProgramOnlyCycle(chip)) {
+      FastWriteHint(ws.settings, ctx.op, pic::EraseProgramFlashWriteUs(chip, ws.flash, delay));
+    }
+  }
   if (!ws.ErrorFlag) WriteConfig(ws, ctx, chip);
 }
 
@@ -126,7 +134,7 @@ bool RunFullPicProgramming(Workspace& ws, Rig& rig, port::Operator& op) {
     if (!ws.ErrorFlag) pic::Erase(ctx, chip);
     if (!ws.ErrorFlag) {
       if (auto loader = CardLoader(ws, rig, op, *family)) {
-        extee::WritePicLoader(ctx, chip, *loader, delay);
+        extee::WritePicLoader(ctx, chip, *loader, delay, PicCycleAfterErase(ws.settings));
       }
     }
   });

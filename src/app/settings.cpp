@@ -18,6 +18,9 @@ namespace {
 constexpr char kAvrPicPortSection[] = "port phoenix";
 constexpr char kPhoenixPortSection[] = "port avr/pic";
 constexpr char kBackendSection[] = "Port backend";
+// Settings of this program's own that the Windows program never had.
+constexpr char kFastWriteSection[] = "Fast write";
+constexpr char kFastWriteKey[] = "enabled";
 
 // Windows profile files use DOS line ends and no spaces around "=".
 void ConfigureIni(CSimpleIniA& ini) {
@@ -97,6 +100,7 @@ Settings LoadSettings(const std::string& path) {
   s.verifyEeprom = Box(ini, "Veryfi", "eeprom", d.verifyEeprom);
   s.language = Text(ini, "Language", "lang", d.language);
   s.cardType = Text(ini, "TYP", "KARTA", d.cardType);
+  s.fastWrite = Box(ini, kFastWriteSection, kFastWriteKey, d.fastWrite);
   s.portBackend = Text(ini, kBackendSection, "backend", d.portBackend);
   for (int i = 0; i < 4; ++i) {
     std::string key = "COM" + std::to_string(i + 1);
@@ -119,6 +123,7 @@ void SaveSettings(const std::string& path, const Settings& s) {
   ini.SetValue("Auto mode", "mode", s.autoMode ? "1" : "0");
   ini.SetValue("Veryfi", "eeprom", s.verifyEeprom ? "1" : "0");
   ini.SetValue("Language", "lang", s.language.c_str());
+  ini.SetValue(kFastWriteSection, kFastWriteKey, s.fastWrite ? "1" : "0");
   ini.SetValue(kBackendSection, "backend", s.portBackend.c_str());
   for (int i = 0; i < 4; ++i) {
     std::string key = "COM" + std::to_string(i + 1);

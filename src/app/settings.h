@@ -17,6 +17,9 @@ struct Settings {
   int avrClk = 0;                // avr_clk_, 0 .. 50
   bool autoMode = false;         // auto_mode
   bool verifyEeprom = false;     // ver_eeprom
+  // "Fast write": whole ATmega pages and polling instead of the fixed write delays, the
+  // PIC16F876's programming-only cycle after a bulk erase. Off: the writes as they always were.
+  bool fastWrite = false;
   std::string language = "lang";
   std::string cardType = "Fun Card - 90S8515 + 24Cxx";
 

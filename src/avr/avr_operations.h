@@ -22,6 +22,12 @@ uint8_t SpiByte(port::PortSession& session, uint8_t value);
 int AtmelSpiOn(AvrContext& ctx);
 void AtmelSpiOff(AvrContext& ctx);
 
+// How the writes wait for the chip: the write delay after every word or byte, or the
+// "Fast write" setting: whole ATmega pages, and data polling with the write delay kept for
+// values that cannot be polled (avr/fast_write.h). Log lines, progress, the stop request and
+// the error flag are the same either way.
+enum class WriteWait { FixedDelay, Polling };
+
 // The memory operations. `chip` is the routine's variant (sizes, pauses, write method).
 // A read fills its image only after the whole memory is in. The writes take the write delay
 // from the text of avr_delay and return the length written or attempted. Errors in the data
@@ -32,9 +38,15 @@ void ReadEepromInt(AvrContext& ctx, AvrChip chip, image::MemoryImage& eeprom);
 void VerifyFlash(AvrContext& ctx, AvrChip chip, const image::MemoryImage& flash);
 void VerifyEepromInt(AvrContext& ctx, AvrChip chip, const image::MemoryImage& eeprom);
 uint32_t WriteFlash(AvrContext& ctx, AvrChip chip, const image::MemoryImage& flash,
-                    const std::string& avrDelay);
+                    const std::string& avrDelay, WriteWait wait = WriteWait::FixedDelay);
 uint32_t WriteEepromInt(AvrContext& ctx, AvrChip chip, const image::MemoryImage& eeprom,
-                        const std::string& avrDelay);
+                        const std::string& avrDelay, WriteWait wait = WriteWait::FixedDelay);
+
+// The least hardware time the FLASH write with fixed delays takes (its delays, and its
+// transfer at one microsecond per port access), in microseconds; 0 for a delay text that is
+// not a number.
+uint64_t FixedDelayFlashWriteUs(AvrChip chip, const image::MemoryImage& flash,
+                                const std::string& avrDelay);
 
 // Chip erase, ending with a reset pulse (programming mode must be entered again after it).
 void ChipErase(AvrContext& ctx, EraseVariant variant);

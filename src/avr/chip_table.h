@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <span>
 
@@ -23,7 +24,18 @@ struct AvrChipRow {
   unsigned eepromReadPauseMs;   // before the first byte of an EEPROM read
   EraseVariant erase;
   bool hasFuseDialog;  // the ATmega chips; the AT90S8515 has two lock bit boxes instead
+
+  // Fast write. The FLASH page (0: the chip writes byte by byte), the data sheet's longest
+  // programming times, and what a location reads while it is being programmed (data
+  // polling): a value equal to one of these, or 0xFF, cannot be polled.
+  uint32_t pageWords;
+  unsigned flashWriteMaxUs;
+  unsigned eepromWriteMaxUs;
+  std::array<uint8_t, 2> pollBusyValues;
 };
+
+// A byte whose programming can be followed by data polling on this chip.
+bool CanPoll(const AvrChipRow& row, uint8_t value);
 
 const AvrChipRow& ChipRow(AvrChip chip);
 std::span<const AvrChipRow> ChipRows();

@@ -1,8 +1,10 @@
 // Writing program memory and EEPROM word by word, each word read back before the next.
 #include <algorithm>
+#include <vector>
 
 #include "avr/avr_operations.h"
 #include "avr/chip_table.h"
+#include "avr/fast_write.h"
 #include "avr/operation_log.h"
 #include "avr/spi_transport.h"
 #include "image/hex_to_int.h"
@@ -13,6 +15,8 @@ namespace {
 constexpr unsigned kEepromStartPauseMs = 50;
 constexpr unsigned kEepromLengthPauseMs = 50;
 constexpr uint32_t kWordsPerRow = 8;
+// Line accesses of one instruction: 32 bits of four accesses each.
+constexpr uint64_t kInstructionAccesses = 128;
 
 // Trailing blank cells are not written: the length runs up to the last programmed cell.
 uint32_t ImageLength(const image::MemoryImage& image, uint32_t chipCells, uint16_t blank) {
@@ -37,10 +41,29 @@ void WriteFlashWord(port::PortSession& session, FlashWriteMethod method, uint32_
   clock.SleepMs(delayMs);
 }
 
+void WriteWordsWithFixedDelay(AvrContext& ctx, const AvrChipRow& row,
+                              const image::MemoryImage& flash, uint32_t length, uint8_t delayMs,
+                              OperationLog& log) {
+  for (uint32_t word = 0; word < length; ++word) {
+    if (log.StopRequested()) break;
+    const uint16_t value = flash.Cell(word);
+    WriteFlashWord(ctx.session, row.flashWrite, word, value, delayMs);
+    const bool same = FlashWordMatches(ctx.session, word, value);
+    if (!same || (word + 1) % kWordsPerRow == 0 || word + 1 == length) {
+      log.ShowAddress(word);
+      ctx.op.SetProgress(word + 1, length);
+    }
+    if (!same) {
+      log.DifferenceAt(word, true);
+      break;
+    }
+  }
+}
+
 }  // namespace
 
 uint32_t WriteFlash(AvrContext& ctx, AvrChip chip, const image::MemoryImage& flash,
-                    const std::string& avrDelay) {
+                    const std::string& avrDelay, WriteWait wait) {
   const AvrChipRow& row = ChipRow(chip);
   const uint8_t delayMs = image::DecimalToByte(avrDelay);
   OperationLog log(ctx, "WRITE", "FLASH");
@@ -51,19 +74,12 @@ uint32_t WriteFlash(AvrContext& ctx, AvrChip chip, const image::MemoryImage& fla
   log.Length(length);
   if (log.PortUsable()) {
     ctx.op.SetProgress(0, length);
-    for (uint32_t word = 0; word < length; ++word) {
-      if (log.StopRequested()) break;
-      const uint16_t value = flash.Cell(word);
-      WriteFlashWord(ctx.session, row.flashWrite, word, value, delayMs);
-      const bool same = FlashWordMatches(ctx.session, word, value);
-      if (!same || (word + 1) % kWordsPerRow == 0 || word + 1 == length) {
-        log.ShowAddress(word);
-        ctx.op.SetProgress(word + 1, length);
-      }
-      if (!same) {
-        log.DifferenceAt(word, true);
-        break;
-      }
+    if (wait == WriteWait::Polling) {
+      std::vector<uint16_t> words(length);
+      for (uint32_t word = 0; word < length; ++word) words[word] = flash.Cell(word);
+      WriteFlashFast(ctx, chip, words, delayMs, log, log);
+    } else {
+      WriteWordsWithFixedDelay(ctx, row, flash, length, delayMs, log);
     }
     if (ctx.errorFlag == 0) log.Line("OK");
   }
@@ -71,11 +87,30 @@ uint32_t WriteFlash(AvrContext& ctx, AvrChip chip, const image::MemoryImage& fla
   return length;
 }
 
-uint32_t WriteEepromInt(AvrContext& ctx, AvrChip chip, const image::MemoryImage& eeprom,
-                        const std::string& avrDelay) {
+uint64_t FixedDelayFlashWriteUs(AvrChip chip, const image::MemoryImage& flash,
+                                const std::string& avrDelay) {
   const AvrChipRow& row = ChipRow(chip);
+  uint64_t delayUs = 0;
+  try {
+    delayUs = uint64_t{image::DecimalToByte(avrDelay)} * 1000;
+  } catch (const image::ConversionError&) {
+    return 0;
+  }
+  // Per word: the two byte writes with a delay each (AT90S) or the page write and one delay
+  // (ATmega), and the two reads back.
+  const bool bytewise = row.flashWrite == FlashWriteMethod::ByteByByte;
+  const uint64_t perWord =
+      (bytewise ? 2 * delayUs : delayUs) + (bytewise ? 4 : 5) * kInstructionAccesses;
+  return perWord * ImageLength(flash, row.flashWords, kBlankWord);
+}
+
+uint32_t WriteEepromInt(AvrContext& ctx, AvrChip chip, const image::MemoryImage& eeprom,
+                        const std::string& avrDelay, WriteWait wait) {
+  const AvrChipRow& row = ChipRow(chip);
+  const uint8_t setDelayMs = image::DecimalToByte(avrDelay);
+  // The floor is for the fixed delay; a poll ends when the chip is done.
   const uint8_t delayMs =
-      std::max<uint8_t>(image::DecimalToByte(avrDelay), static_cast<uint8_t>(row.eepromDelayFloorMs));
+      std::max<uint8_t>(setDelayMs, static_cast<uint8_t>(row.eepromDelayFloorMs));
   port::Clock& clock = ctx.session.Time();
   OperationLog log(ctx, "WRITE", "EEPROM INT");
   log.Line("START");
@@ -92,9 +127,15 @@ uint32_t WriteEepromInt(AvrContext& ctx, AvrChip chip, const image::MemoryImage&
         log.ShowAddress(address);
         ctx.op.SetProgress(address + 1, length);
         const auto value = static_cast<uint8_t>(eeprom.Cell(address));
-        SpiAddressed(ctx.session, spi::kWriteEeprom, address, value);
-        clock.SleepMs(delayMs);
-        if (SpiAddressed(ctx.session, spi::kReadEeprom, address, 0x00) != value) {
+        bool same = false;
+        if (wait == WriteWait::Polling) {
+          same = WriteEepromByteFast(ctx.session, row, address, value, setDelayMs, delayMs);
+        } else {
+          SpiAddressed(ctx.session, spi::kWriteEeprom, address, value);
+          clock.SleepMs(delayMs);
+          same = SpiAddressed(ctx.session, spi::kReadEeprom, address, 0x00) == value;
+        }
+        if (!same) {
           log.DifferenceAt(address, true);
           break;
         }

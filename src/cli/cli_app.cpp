@@ -35,6 +35,7 @@ struct Options {
   std::string simState;
   std::vector<std::string> simFaults;
   bool yes = false;
+  bool fastWrite = false;
   std::vector<std::string> actionWords;
 };
 
@@ -114,6 +115,7 @@ class Runner {
     ws_.settings = app::LoadSettings(path);
     if (!options_.port.empty()) ws_.settings.portBackend = options_.port;
     if (options_.com) ws_.settings.avrPicCom = ws_.settings.phoenixCom = options_.com - 1;
+    if (options_.fastWrite) ws_.settings.fastWrite = true;
     ApplyLanguage(ws_);
     std::string cardText = ws_.settings.cardType;
     if (!options_.card.empty()) {
@@ -341,6 +343,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   cli.add_flag("--yes,-y", options.yes, "answer Yes to every question");
+  cli.add_flag("--fast-write", options.fastWrite,
+               "write whole ATmega pages and wait by polling instead of the fixed write delays; "
+               "the PIC16F876 uses its shorter programming-only cycle after a bulk erase "
+               "(default: config.cfg, else off)");
   cli.add_option("actions", options.actionWords, "ACTION...")->take_all();
   cli.footer(ActionsHelp());
 

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "avr/fast_write.h"
 #include "avr/spi_transport.h"
 #include "image/hex_to_int.h"
 #include "image/intel_hex.h"
@@ -20,6 +21,7 @@ constexpr uint32_t kF876LoaderWords = 576;
 constexpr uint16_t kF84LoaderConfig = 0x3FF9;
 constexpr uint16_t kF876LoaderConfig = 0x3F39;
 constexpr unsigned kConfigPauseMs = 100;
+constexpr uint16_t kPicErasedWord = 0x3FFF;
 
 uint32_t ProgramLimit(LoaderFamily kind) {
   switch (kind) {
@@ -100,16 +102,17 @@ LoaderImage ReadLoaderFile(LoaderFamily kind, const std::string& path) {
   return ParseLoaderHex(kind, text.str(), path);
 }
 
-void WriteAvrLoader(port::OperationContext& ctx, avr::AvrChip routine, const LoaderImage& loader,
-                    const std::string& avrDelay) {
-  const uint8_t delayMs = image::DecimalToByte(avrDelay);
-  port::OperationLog log(ctx, "ATMEL WRITE LOADER");
-  port::OperationLog flashLog(ctx, "ATMEL WRITE FLASH");
+namespace {
+
+uint16_t LoaderWord(const LoaderImage& loader, uint32_t word) {
+  return static_cast<uint16_t>(loader.program[2 * word + 1] << 8 | loader.program[2 * word]);
+}
+
+// Word by word, each followed by the write delay and read back.
+void WriteAvrLoaderWords(port::OperationContext& ctx, avr::AvrChip routine,
+                         const LoaderImage& loader, uint8_t delayMs, port::OperationLog& log,
+                         port::OperationLog& flashLog) {
   port::PortSession& s = ctx.session;
-  log.Line("START");
-  if (!log.PortUsable()) return log.Line("STOP");
-  ctx.errorFlag = 0;
-  ctx.op.SetProgress(0, kAvrLoaderWords);
   const bool byteWise = routine == avr::AvrChip::AT90S8515;
   for (uint32_t word = 0; word < kAvrLoaderWords; ++word) {
     if (log.StopRequested()) break;
@@ -120,12 +123,32 @@ void WriteAvrLoader(port::OperationContext& ctx, avr::AvrChip routine, const Loa
     avr::SpiAddressed(s, avr::spi::kLoadFlashHigh, word, high);
     if (!byteWise) avr::SpiAddressed(s, avr::spi::kWriteFlashPage, word, 0xFF);
     s.Time().SleepMs(delayMs);
-    if (!avr::FlashWordMatches(s, word, static_cast<uint16_t>(high << 8 | low))) {
+    if (!avr::FlashWordMatches(s, word, LoaderWord(loader, word))) {
       flashLog.DifferenceAt(word, true);
       break;
     }
     log.ShowAddress(word);
     ctx.op.SetProgress(word + 1, kAvrLoaderWords);
+  }
+}
+
+}  // namespace
+
+void WriteAvrLoader(port::OperationContext& ctx, avr::AvrChip routine, const LoaderImage& loader,
+                    const std::string& avrDelay, avr::WriteWait wait) {
+  const uint8_t delayMs = image::DecimalToByte(avrDelay);
+  port::OperationLog log(ctx, "ATMEL WRITE LOADER");
+  port::OperationLog flashLog(ctx, "ATMEL WRITE FLASH");
+  log.Line("START");
+  if (!log.PortUsable()) return log.Line("STOP");
+  ctx.errorFlag = 0;
+  ctx.op.SetProgress(0, kAvrLoaderWords);
+  if (wait == avr::WriteWait::Polling) {
+    std::vector<uint16_t> words(kAvrLoaderWords);
+    for (uint32_t word = 0; word < kAvrLoaderWords; ++word) words[word] = LoaderWord(loader, word);
+    avr::WriteFlashFast(ctx, routine, words, delayMs, log, flashLog);
+  } else {
+    WriteAvrLoaderWords(ctx, routine, loader, delayMs, log, flashLog);
   }
   if (ctx.errorFlag == 0) log.Line("OK");
   log.Line("STOP");
@@ -136,14 +159,19 @@ namespace {
 // Program words from address 0, each programmed and read back; the first difference is
 // reported by `errors` and ends the loop.
 void WritePicWords(port::OperationContext& ctx, port::OperationLog& errors,
-                   const LoaderImage& loader, uint32_t words, uint8_t delayMs) {
+                   const LoaderImage& loader, uint32_t words, const pic::CellCycle& cycle) {
   port::PortSession& s = ctx.session;
   for (uint32_t word = 0; word < words; ++word) {
     if (errors.StopRequested()) return;
-    const uint16_t value =
-        static_cast<uint16_t>(loader.program[2 * word + 1] << 8 | loader.program[2 * word]);
-    const uint16_t back =
-        pic::ProgramAndReadBack(s, pic::cmd::kLoadProgram, value, pic::cmd::kReadProgram, delayMs);
+    const uint16_t value = LoaderWord(loader, word);
+    uint16_t back = 0;
+    if (cycle.erasedOnlyRead && value == kPicErasedWord) {
+      pic::PicCommand(s, pic::cmd::kReadProgram);
+      back = pic::PicReadData(s);
+    } else {
+      back = pic::ProgramAndReadBack(s, pic::cmd::kLoadProgram, value, pic::cmd::kReadProgram,
+                                     cycle.pauseMs, cycle.begin);
+    }
     if (back != (value & 0x3FFF)) {
       errors.DifferenceAt(word, true);
       return;
@@ -176,7 +204,7 @@ void WritePicEeprom(port::OperationContext& ctx, const LoaderImage& loader, uint
 }  // namespace
 
 void WritePicLoader(port::OperationContext& ctx, pic::PicChip chip, const LoaderImage& loader,
-                    const std::string& picDelay) {
+                    const std::string& picDelay, pic::WriteCycle cycle) {
   const uint8_t delayMs = image::DecimalToByte(picDelay);
   port::OperationLog log(ctx, "PIC WRITE LOADER");
   port::PortSession& s = ctx.session;
@@ -189,7 +217,7 @@ void WritePicLoader(port::OperationContext& ctx, pic::PicChip chip, const Loader
   ctx.op.SetProgress(0, words);
   if (f84) {
     port::OperationLog flashErrors(ctx, "PIC WRITE FLASH");
-    WritePicWords(ctx, flashErrors, loader, words, delayMs);
+    WritePicWords(ctx, flashErrors, loader, words, pic::CellCycleFor(chip, cycle, delayMs));
     s.SetMCLR(0);
     if (ctx.errorFlag == 0) {
       s.Time().SleepMs(kConfigPauseMs);
@@ -199,7 +227,7 @@ void WritePicLoader(port::OperationContext& ctx, pic::PicChip chip, const Loader
       s.SetMCLR(0);
     }
   } else {
-    WritePicWords(ctx, log, loader, words, delayMs);
+    WritePicWords(ctx, log, loader, words, pic::CellCycleFor(chip, cycle, delayMs));
     s.SetMCLR(0);
     s.Time().SleepMs(kConfigPauseMs);
     s.SetMCLR(1);

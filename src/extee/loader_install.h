@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "avr/avr_chip.h"
+#include "avr/avr_operations.h"
 #include "extee/extee_operations.h"
 #include "pic/pic_chip.h"
+#include "pic/pic_operations.h"
 #include "port/operation_log.h"
 
 namespace vexilo::extee {
@@ -42,12 +44,15 @@ LoaderImage ParseLoaderHex(LoaderFamily kind, std::string_view text, const std::
 LoaderImage ReadLoaderFile(LoaderFamily kind, const std::string& path);
 
 // "ATMEL WRITE LOADER": the first 991 words into the chip in programming mode, each read back;
-// `routine` AT90S8515 writes byte by byte, the ATmega chips one word per page write.
+// `routine` AT90S8515 writes byte by byte, the ATmega chips one word per page write (with
+// `wait` Polling: whole pages, see avr/fast_write.h).
 void WriteAvrLoader(port::OperationContext& ctx, avr::AvrChip routine, const LoaderImage& loader,
-                    const std::string& avrDelay);
+                    const std::string& avrDelay, avr::WriteWait wait = avr::WriteWait::FixedDelay);
 // "PIC WRITE LOADER": program words (PIC16F84 all 1024 and its 64 EEPROM bytes, PIC16F876
 // words 0 .. 575) and the loader's fixed configuration word; enters programming mode itself.
+// `cycle` as for the PIC memory writes.
 void WritePicLoader(port::OperationContext& ctx, pic::PicChip chip, const LoaderImage& loader,
-                    const std::string& picDelay);
+                    const std::string& picDelay,
+                    pic::WriteCycle cycle = pic::WriteCycle::EraseAndProgram);
 
 }  // namespace vexilo::extee

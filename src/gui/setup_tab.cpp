@@ -189,6 +189,13 @@ QWidget* SetupTab::BuildDelays() {
   autoMode_->setObjectName("auto_mode");
   layout->addWidget(autoMode_);
   connect(autoMode_, &QCheckBox::toggled, this, [this](bool on) { settings_.autoMode = on; });
+  fastWrite_ = new QCheckBox(QStringLiteral("Fast write"), column);
+  fastWrite_->setObjectName("fast_write");
+  fastWrite_->setToolTip(
+      QStringLiteral("AVR: whole pages, and polling instead of the write delay.\n"
+                     "PIC16F876: the shorter programming-only cycle after an erase."));
+  layout->addWidget(fastWrite_);
+  connect(fastWrite_, &QCheckBox::toggled, this, [this](bool on) { settings_.fastWrite = on; });
   connect(verEeprom_, &QCheckBox::toggled, this, [this](bool on) { settings_.verifyEeprom = on; });
   layout->addStretch(1);
   return column;
@@ -294,6 +301,7 @@ void SetupTab::Sync() {
   avrClkLabel_->setText(QString::number(s.avrClk));
   autoMode_->setChecked(s.autoMode);
   verEeprom_->setChecked(s.verifyEeprom);
+  fastWrite_->setChecked(s.fastWrite);
   {
     const QSignalBlocker quiet(backend_);
     int index = 0;

@@ -52,6 +52,7 @@ class SetupTab final : public QWidget {
   QLabel* avrClkLabel_ = nullptr;
   QCheckBox* autoMode_ = nullptr;
   QCheckBox* verEeprom_ = nullptr;
+  QCheckBox* fastWrite_ = nullptr;
   QComboBox* lang_ = nullptr;
   QComboBox* backend_ = nullptr;
   QComboBox* deviceCom_ = nullptr;

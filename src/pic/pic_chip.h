@@ -11,11 +11,14 @@ struct PicChipRow {
   uint32_t flashWords;      // program memory, 14-bit words
   uint32_t eepromBytes;     // data EEPROM
   const char* configLabel;  // the log text before the configuration word
+  // The programming-only cycle (0x18) for erased memory and its data sheet time; 0: the chip
+  // has none.
+  uint8_t programOnlyMs;
 };
 
 constexpr PicChipRow kPicChips[] = {
-    {"PIC16F84", 1024, 64, "ConfigWord : "},
-    {"PIC16F876", 8192, 256, "Configuration word : "},
+    {"PIC16F84", 1024, 64, "ConfigWord : ", 0},
+    {"PIC16F876", 8192, 256, "Configuration word : ", 4},
 };
 
 constexpr const PicChipRow& PicRow(PicChip chip) { return kPicChips[static_cast<int>(chip)]; }

@@ -113,9 +113,21 @@ struct WritePlan {
   bool incrementAfterLast;  // the PIC16F876 FLASH write sends no increment after its last word
 };
 
+// One cell at the address counter: programmed, or only read where it is to stay erased.
+uint16_t ProgramCell(port::PortSession& s, const Memory& memory, uint16_t value,
+                     const CellCycle& cycle) {
+  const uint16_t erased = memory.readMask;  // all bits that are read back set
+  if (cycle.erasedOnlyRead && (value & memory.compareMask) == erased) {
+    PicCommand(s, memory.readCommand);
+    return PicReadData(s);
+  }
+  return ProgramAndReadBack(s, memory.loadCommand, value, memory.readCommand, cycle.pauseMs,
+                            cycle.begin);
+}
+
 // Load, program, wait, read back and compare each cell; the first difference ends the write.
 void WriteCells(PicContext& ctx, port::OperationLog& log, const Memory& memory,
-                const image::MemoryImage& image, const WritePlan& plan, uint8_t delayMs) {
+                const image::MemoryImage& image, const WritePlan& plan, const CellCycle& cycle) {
   port::PortSession& s = ctx.session;
   ctx.errorFlag = 0;
   uint32_t written = 0;
@@ -126,9 +138,7 @@ void WriteCells(PicContext& ctx, port::OperationLog& log, const Memory& memory,
       ctx.op.SetProgress(address + 1, plan.length);
     }
     const uint16_t value = CellOr(image, address, kErasedWord);
-    const uint16_t back =
-        ProgramAndReadBack(s, memory.loadCommand, value, memory.readCommand, delayMs) &
-        memory.readMask;
+    const uint16_t back = ProgramCell(s, memory, value, cycle) & memory.readMask;
     if ((back & memory.compareMask) != (value & memory.compareMask)) {
       log.DifferenceAt(address, true);
       break;
@@ -175,7 +185,7 @@ void VerifyEepromInt(PicContext& ctx, PicChip chip, const image::MemoryImage& ee
 }
 
 void WriteFlash(PicContext& ctx, PicChip chip, const image::MemoryImage& flash,
-                const std::string& picDelay) {
+                const std::string& picDelay, WriteCycle cycle) {
   const Memory memory = FlashOf(chip);
   port::OperationLog log(ctx, Name("WRITE", memory));
   port::PortSession& s = ctx.session;
@@ -195,14 +205,14 @@ void WriteFlash(PicContext& ctx, PicChip chip, const image::MemoryImage& flash,
   if (chip == PicChip::PIC16F876) log.Length(plan.length, "LEN ");
   s.SetMCLR(1);
   ctx.op.SetProgress(0, plan.length);
-  WriteCells(ctx, log, memory, flash, plan, delayMs);
+  WriteCells(ctx, log, memory, flash, plan, CellCycleFor(chip, cycle, delayMs));
   s.SetMCLR(0);
   if (ctx.errorFlag == 0) log.Line("OK");
   log.Line("STOP");
 }
 
 void WriteEepromInt(PicContext& ctx, PicChip chip, const image::MemoryImage& eeprom,
-                    const std::string& picDelay) {
+                    const std::string& picDelay, WriteCycle cycle) {
   const Memory memory = EepromOf(chip);
   port::OperationLog log(ctx, Name("WRITE", memory));
   port::PortSession& s = ctx.session;
@@ -219,10 +229,38 @@ void WriteEepromInt(PicContext& ctx, PicChip chip, const image::MemoryImage& eep
     s.SetMCLR(1);
     s.Time().SleepMs(kF876PauseMs);
   }
-  WriteCells(ctx, log, memory, eeprom, {memory.cells, false, true}, delayMs);
+  WriteCells(ctx, log, memory, eeprom, {memory.cells, false, true},
+             CellCycleFor(chip, cycle, delayMs));
   s.SetMCLR(0);
   if (ctx.errorFlag == 0) log.Line("OK");
   log.Line("STOP");
+}
+
+CellCycle CellCycleFor(PicChip chip, WriteCycle cycle, uint8_t delayMs) {
+  const uint8_t programOnlyMs = PicRow(chip).programOnlyMs;
+  if (cycle == WriteCycle::AfterBulkErase && programOnlyMs > 0) {
+    return {cmd::kBeginProgrammingOnly, programOnlyMs, true};
+  }
+  return {cmd::kBeginProgramming, delayMs, false};
+}
+
+bool HasProgramOnlyCycle(PicChip chip) { return PicRow(chip).programOnlyMs > 0; }
+
+uint64_t EraseProgramFlashWriteUs(PicChip chip, const image::MemoryImage& flash,
+                                  const std::string& picDelay) {
+  uint64_t delayUs = 0;
+  try {
+    delayUs = uint64_t{image::DecimalToByte(picDelay)} * 1000;
+  } catch (const image::ConversionError&) {
+    return 0;
+  }
+  const uint32_t words = PicRow(chip).flashWords;
+  const uint32_t length = chip == PicChip::PIC16F876 ? UsedLength(flash, words) : words;
+  // Per word: load, data, begin, read, data, increment, six port writes a clock, and a CTS read
+  // per data bit read.
+  constexpr uint64_t kClocks = 6 + 16 + 6 + 6 + 16 + 6;
+  constexpr uint64_t kAccessesPerWord = 6 * kClocks + 14;
+  return length * (delayUs + kAccessesPerWord);
 }
 
 void WriteConfigWord(PicContext& ctx, PicChip chip, uint16_t word, const std::string& picDelay) {

@@ -18,13 +18,36 @@ namespace vexilo::pic {
 // image::ConversionError for a text that is not a number before anything is sent.
 void ReadFlash(PicContext& ctx, PicChip chip, image::MemoryImage& flash);
 void VerifyFlash(PicContext& ctx, PicChip chip, const image::MemoryImage& flash);
+// The programming cycle the FLASH and EEPROM writes start for each cell. EraseAndProgram: Begin
+// Erase/Programming and the write delay. AfterBulkErase, the "Fast write" setting in a
+// sequence that has just bulk-erased the chip: the chip's programming-only cycle with its data
+// sheet time, and cells that are to stay erased only read back. The PIC16F84 has no such cycle
+// and keeps the first.
+enum class WriteCycle { EraseAndProgram, AfterBulkErase };
+
 // PIC16F84: every word; PIC16F876: the words up to the last one that is not 0x3FFF.
 void WriteFlash(PicContext& ctx, PicChip chip, const image::MemoryImage& flash,
-                const std::string& picDelay);
+                const std::string& picDelay, WriteCycle cycle = WriteCycle::EraseAndProgram);
 void ReadEepromInt(PicContext& ctx, PicChip chip, image::MemoryImage& eeprom);
 void VerifyEepromInt(PicContext& ctx, PicChip chip, const image::MemoryImage& eeprom);
 void WriteEepromInt(PicContext& ctx, PicChip chip, const image::MemoryImage& eeprom,
-                    const std::string& picDelay);
+                    const std::string& picDelay, WriteCycle cycle = WriteCycle::EraseAndProgram);
+
+// What a write does for each cell: the command that starts the cycle, the pause after it,
+// and whether a cell that is to stay erased is only read back.
+struct CellCycle {
+  uint8_t begin;
+  uint8_t pauseMs;
+  bool erasedOnlyRead;
+};
+CellCycle CellCycleFor(PicChip chip, WriteCycle cycle, uint8_t delayMs);
+// True when the chip has the programming-only cycle (AfterBulkErase changes anything).
+bool HasProgramOnlyCycle(PicChip chip);
+// The least hardware time of the FLASH write with the erase-and-program cycle (its delays, and
+// its transfer at one microsecond per port access), in microseconds; 0 for a delay text that
+// is not a number.
+uint64_t EraseProgramFlashWriteUs(PicChip chip, const image::MemoryImage& flash,
+                                  const std::string& picDelay);
 
 // The configuration word at 0x2007, written twice without read-back.
 void WriteConfigWord(PicContext& ctx, PicChip chip, uint16_t word, const std::string& picDelay);

@@ -60,10 +60,10 @@ void ProgramConfigWord(port::PortSession& session, uint16_t word, uint8_t delayM
 }
 
 uint16_t ProgramAndReadBack(port::PortSession& session, uint8_t load, uint16_t value, uint8_t read,
-                            uint8_t delayMs) {
+                            uint8_t delayMs, uint8_t begin) {
   PicCommand(session, load);
   PicWriteData(session, value);
-  PicCommand(session, cmd::kBeginProgramming);
+  PicCommand(session, begin);
   session.Time().SleepMs(delayMs);
   PicCommand(session, read);
   return PicReadData(session);

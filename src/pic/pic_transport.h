@@ -22,6 +22,7 @@ constexpr uint8_t kEraseSetup2 = 7;
 constexpr uint8_t kBeginProgramming = 8;
 constexpr uint8_t kBulkEraseProgram = 9;
 constexpr uint8_t kBulkEraseData = 11;
+constexpr uint8_t kBeginProgrammingOnly = 0x18;  // PIC16F87X: erased memory, shorter cycle
 }  // namespace cmd
 
 // One clock on RB6 (RTS) with the data bit on RB7 (DTR); the chip takes the bit on the falling
@@ -40,10 +41,10 @@ void LoadConfigWord(port::PortSession& session, uint16_t word);
 // Programs the configuration word: twice Load Configuration to 0x2007, begin programming and
 // the write delay. Nothing is read back.
 void ProgramConfigWord(port::PortSession& session, uint16_t word, uint8_t delayMs);
-// Programs one cell at the address counter: the `load` command with `value`, begin
-// programming, the write delay, then the `read` command; returns the frame read back.
+// Programs one cell at the address counter: the `load` command with `value`, the `begin`
+// command, the write delay, then the `read` command; returns the frame read back.
 uint16_t ProgramAndReadBack(port::PortSession& session, uint8_t load, uint16_t value, uint8_t read,
-                            uint8_t delayMs);
+                            uint8_t delayMs, uint8_t begin = cmd::kBeginProgramming);
 
 // Bulk erase with code protection clear, five passes each, for the PIC16F84 and the
 // PIC16F876. No read-back: the verify or write that follows shows whether it worked.

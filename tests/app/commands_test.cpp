@@ -245,6 +245,40 @@ TEST(PicCommands, ABadDelayStillTakesTheProgrammingVoltageOff) {
   EXPECT_FALSE(bench.rig->Session().IsOpen());
 }
 
+// Fast write changes no line of a command's log. Without it, a FLASH write of over 30 s is
+// followed by one line about the setting; a short one is not.
+TEST(FastWriteCommands, TheSettingChangesNoLineButTheHint) {
+  struct Case {
+    const char* card;
+    Command command;
+    const char* stopLine;
+  };
+  for (const Case& c : {Case{"fun", Command::ProgramFlash, "ATMEL WRITE FLASH : STOP"},
+                        Case{"pic2", Command::ProgramFlashEepromInt, "PIC WRITE FLASH : STOP"}}) {
+    SCOPED_TRACE(c.card);
+    Texts logs[2];
+    for (const bool fast : {false, true}) {
+      Bench bench(c.card);
+      for (uint32_t w = 0; w < bench.ws.flash.Cells(); w += 5)
+        bench.ws.flash.SetCell(w, w & 0x3FFF);
+      bench.ws.options.pic2.checkBox10 = true;  // PIC16F876 data EEPROM unprotected
+      bench.ws.settings.fastWrite = fast;
+      EXPECT_FALSE(bench.Run(c.command).failed) << ::testing::PrintToString(bench.op.errors);
+      logs[fast] = bench.op.lines;
+    }
+    auto hint = std::find_if(logs[0].begin(), logs[0].end(),
+                             [](const std::string& l) { return l.rfind("FAST WRITE : ", 0) == 0; });
+    ASSERT_NE(hint, logs[0].end());
+    EXPECT_EQ(*(hint - 1), c.stopLine);
+    logs[0].erase(hint);
+    EXPECT_EQ(logs[1], logs[0]);
+  }
+  Bench bench("black");
+  bench.ws.flash.SetCell(200, 0x1234);
+  EXPECT_FALSE(bench.Run(Command::ProgramFlash).failed);
+  EXPECT_FALSE(bench.op.HasPrefix("FAST WRITE")) << "a short write gets no hint";
+}
+
 TEST(AvrCommands, CommandLineNames) {
   EXPECT_EQ(CommandFromName("program", "flash+eeprom-int"), Command::ProgramFlashEepromInt);
   EXPECT_EQ(CommandFromName("set-bits", ""), Command::SetBits);

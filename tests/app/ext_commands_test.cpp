@@ -46,6 +46,30 @@ TEST(FullProgramming, EveryCardWithAnExternalEepromGetsAllThreeMemories) {
   }
 }
 
+// Fast write in the full programming: the loader and the chip's memories by pages and polling
+// (AVR) or with the programming-only cycle after the erase (PIC16F876), in less time.
+TEST(FullProgramming, FastWriteTakesLessTimeForTheSameResult) {
+  for (const char* card : {"fun", "neoo", "atmega", "pic2"}) {
+    SCOPED_TRACE(card);
+    test::TempDir dir;
+    test::ScopedCurrentDir here(dir.Path());
+    uint64_t took[2] = {};
+    for (const bool fast : {false, true}) {
+      Bench bench(card);
+      FillExt(bench.ws);
+      FillChip(bench.ws);
+      bench.ws.options.pic2.checkBox10 = true;
+      bench.ws.settings.fastWrite = fast;
+      EXPECT_FALSE(bench.Run(Command::ProgramFull).failed)
+          << ::testing::PrintToString(bench.op.errors);
+      took[fast] = bench.backend->Sim().VirtualTime().NowUs();
+      EXPECT_FALSE(bench.Run(Command::VerifyFlashEepromInt).failed)
+          << ::testing::PrintToString(bench.op.errors);
+    }
+    EXPECT_LT(took[1], took[0]);
+  }
+}
+
 TEST(FullProgramming, NoProgrammingModeEndsTheSequenceBeforeThePhoenixBurst) {
   sim::SimFaults faults;
   faults.noCard = true;

@@ -40,6 +40,7 @@ TEST(Settings, SaveWritesTheWindowsLayoutAndKeepsOtherKeys) {
   s.avrPicCom = 1;   // COM2 in " Port Avr/Pic "
   s.phoenixCom = 2;  // COM3 in " Port Phoenix "
   ApplyPreset(s, TimingPreset::WinNT);
+  s.fastWrite = true;
   s.cardType = "not written by save";
   SaveSettings(path, s);
   std::string text = dir.Read("config.cfg");
@@ -47,7 +48,8 @@ TEST(Settings, SaveWritesTheWindowsLayoutAndKeepsOtherKeys) {
        {"[port phoenix]\r\nCOM=2\r\n", "[port avr/pic]\r\nCOM=3\r\n", "TXDelay=150\r\n",
         "ATRDelay=150\r\n", "[AVR]\r\nDelay=10\r\n", "[PIC]\r\nDelay=15\r\n",
         "[PIC Speed Clock]\r\nCLK=25\r\n", "[AVR Speed Clock]\r\nCLK=15\r\n",
-        "[Someone else]\r\nkey=kept\r\n", "KARTA=Black Card - ATMega128\r\n"}) {
+        "[Someone else]\r\nkey=kept\r\n", "KARTA=Black Card - ATMega128\r\n",
+        "[Fast write]\r\nenabled=1\r\n"}) {
     EXPECT_NE(text.find(line), std::string::npos) << line << " missing from\n" << text;
   }
   Settings back = LoadSettings(path);

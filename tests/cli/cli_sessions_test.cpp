@@ -40,6 +40,28 @@ TEST_F(CliSession, ProgramAndVerifyTheExampleOnAFunCard) {
   EXPECT_NE(r.err.find("simulated hardware time"), std::string::npos);
 }
 
+// --fast-write changes the time the hardware takes, not the log.
+TEST_F(CliSession, FastWriteGivesTheSameLogInLessTime) {
+  for (const char* card : {"fun", "neoo"}) {
+    SCOPED_TRACE(card);
+    Result runs[2];
+    double seconds[2] = {};
+    for (const bool fast : {false, true}) {
+      std::vector<std::string> args{
+          "--card",  card,    "load",   "flash", Example("fun_card_demo.hex"),
+          "program", "flash", "verify", "flash"};
+      if (fast) args.insert(args.begin(), "--fast-write");
+      runs[fast] = Run(args);
+      EXPECT_EQ(runs[fast].status, 0) << runs[fast].err;
+      const size_t time = runs[fast].err.find("simulated hardware time ");
+      ASSERT_NE(time, std::string::npos);
+      seconds[fast] = std::stod(runs[fast].err.substr(time + 24));
+    }
+    EXPECT_EQ(runs[1].out, runs[0].out);
+    EXPECT_LT(seconds[1], seconds[0]);
+  }
+}
+
 TEST_F(CliSession, NoCardFailsWithOneRedLine) {
   Result r = Run({"--card", "black", "--sim-fault", "no-card", "read", "flash", "show", "flash"});
   EXPECT_EQ(r.status, 1);
