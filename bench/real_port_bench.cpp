@@ -84,13 +84,15 @@ int main() {
   const Run uart = ReadFlash(false);
   std::printf("8 KB AT90S8515 FLASH read, serial device at 1 ms per call:\n");
   std::printf("  %s\n", tty.announcement.c_str());
-  std::printf("  estimate after the first word %.1f s, the read took %.1f s simulated "
-              "(%.3f s wall): %.1f %% off (goal: within 20 %%)\n",
-              tty.estimateS, tty.simulatedS, tty.wallS,
-              100.0 * (tty.estimateS - tty.simulatedS) / tty.simulatedS);
-  std::printf("  the same read on the simulated 16550 (1 us per access): %.2f s simulated "
-              "(%.3f s wall)\n",
-              uart.simulatedS, uart.wallS);
+  std::printf(
+      "  estimate after the first word %.1f s, the read took %.1f s simulated "
+      "(%.3f s wall): %.1f %% off (goal: within 20 %%)\n",
+      tty.estimateS, tty.simulatedS, tty.wallS,
+      100.0 * (tty.estimateS - tty.simulatedS) / tty.simulatedS);
+  std::printf(
+      "  the same read on the simulated 16550 (1 us per access): %.2f s simulated "
+      "(%.3f s wall)\n",
+      uart.simulatedS, uart.wallS);
   const bool ok = !tty.failed && !uart.failed &&
                   std::fabs(tty.estimateS - tty.simulatedS) <= 0.2 * tty.simulatedS;
   return ok ? 0 : 1;

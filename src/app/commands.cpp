@@ -31,7 +31,8 @@ class ErrorWatch final : public port::Operator {
     if (auto line = estimate_.Announcement(session_.LineCallUs(), session_.PortName())) {
       inner_.Log(*line);
     }
-    if (auto remaining = estimate_.RemainingUs()) inner_.SetTimes(estimate_.ElapsedUs(), *remaining);
+    if (auto remaining = estimate_.RemainingUs())
+      inner_.SetTimes(estimate_.ElapsedUs(), *remaining);
   }
   void SetTimes(uint64_t elapsedUs, uint64_t remainingUs) override {
     inner_.SetTimes(elapsedUs, remainingUs);

@@ -1,6 +1,7 @@
 #include "app/language_pack.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 
 #include "app/ini_file.h"
@@ -60,7 +61,7 @@ std::vector<LanguagePackEntry> ScanLanguagePacks(const std::string& langDir) {
   std::error_code error;
   for (const fs::directory_entry& entry : fs::directory_iterator(langDir, error)) {
     if (!entry.is_regular_file(error)) continue;
-    packs.push_back({entry.path().filename().string(), {}});
+    packs.push_back({entry.path().filename().string(), {}, {}});
   }
   std::sort(packs.begin(), packs.end(),
             [](const auto& a, const auto& b) { return a.fileName < b.fileName; });
@@ -68,6 +69,7 @@ std::vector<LanguagePackEntry> ScanLanguagePacks(const std::string& langDir) {
     CSimpleIniA ini;
     LoadPackIni(ini, langDir + "/" + pack.fileName);
     pack.displayName = ini.GetValue("LANG", "NAME", pack.fileName.c_str());
+    pack.locale = ini.GetValue("LANG", "LOCALE", "");
   }
   return packs;
 }
@@ -89,6 +91,18 @@ std::optional<LanguageTexts> LoadLanguagePack(const std::string& langDir,
     previous = std::move(text);
   }
   return texts;
+}
+
+std::string PackForLocale(const std::vector<LanguagePackEntry>& packs, const std::string& locale) {
+  std::string language = locale.substr(0, locale.find_first_of("_-.@"));
+  std::transform(language.begin(), language.end(), language.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  for (const std::string& wanted : {language, std::string("en")}) {
+    for (const LanguagePackEntry& pack : packs) {
+      if (!wanted.empty() && pack.locale == wanted) return pack.displayName;
+    }
+  }
+  return {};
 }
 
 std::string DefaultLanguageDir() {

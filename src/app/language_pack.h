@@ -12,6 +12,7 @@ namespace vexilo::app {
 struct LanguagePackEntry {
   std::string fileName;
   std::string displayName;
+  std::string locale;  // [LANG] "LOCALE", the language code of the pack ("pl", "en"), or empty
 };
 
 // The 37 replaceable texts, by key: 1 .. 7 tool buttons, 8 .. 27 menu items, 28 the question
@@ -36,6 +37,10 @@ std::vector<LanguagePackEntry> ScanLanguagePacks(const std::string& langDir);
 std::optional<LanguageTexts> LoadLanguagePack(const std::string& langDir,
                                               const std::vector<LanguagePackEntry>& packs,
                                               const std::string& displayName);
+
+// The display name of the pack for a locale name such as "pl_PL.UTF-8": the pack of that
+// language, else the English one; empty when there is neither.
+std::string PackForLocale(const std::vector<LanguagePackEntry>& packs, const std::string& locale);
 
 // The `lang` folder below the current directory.
 std::string DefaultLanguageDir();

@@ -32,8 +32,8 @@ std::optional<std::string> ProgressEstimate::Announcement(double lineCallUs,
   } else {
     std::snprintf(perCall, sizeof perCall, "%.1f us", lineCallUs);
   }
-  return "Estimated time: " + DurationText(*totalUs_) + " (" + perCall +
-         " per line change on " + portName + ")";
+  return "Estimated time: " + DurationText(*totalUs_) + " (" + perCall + " per line change on " +
+         portName + ")";
 }
 
 std::string DurationText(uint64_t us) {
@@ -42,10 +42,12 @@ std::string DurationText(uint64_t us) {
   if (seconds < 60) {
     std::snprintf(text, sizeof text, "%llu s", static_cast<unsigned long long>(seconds));
   } else if (seconds < 3600) {
-    std::snprintf(text, sizeof text, "%llu min", static_cast<unsigned long long>((seconds + 30) / 60));
+    std::snprintf(text, sizeof text, "%llu min",
+                  static_cast<unsigned long long>((seconds + 30) / 60));
   } else {
     const uint64_t minutes = (seconds + 30) / 60;
-    std::snprintf(text, sizeof text, "%llu h %02llu min", static_cast<unsigned long long>(minutes / 60),
+    std::snprintf(text, sizeof text, "%llu h %02llu min",
+                  static_cast<unsigned long long>(minutes / 60),
                   static_cast<unsigned long long>(minutes % 60));
   }
   return text;

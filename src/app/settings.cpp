@@ -149,4 +149,38 @@ void ApplyPreset(Settings& s, TimingPreset preset) {
   s.atrDelay = nt ? "150" : "100";
 }
 
+namespace {
+constexpr char kRecentSection[] = "Recent files";
+}  // namespace
+
+std::vector<RecentFile> LoadRecentFiles(const std::string& path) {
+  CSimpleIniA ini;
+  LoadIni(ini, path);
+  std::vector<RecentFile> files;
+  for (size_t i = 1; i <= kRecentFilesMax; ++i) {
+    const std::string entry = Text(ini, kRecentSection, std::to_string(i).c_str(), "");
+    const size_t bar = entry.find('|');
+    if (bar == std::string::npos || bar == 0 || bar + 1 == entry.size()) continue;
+    files.push_back({entry.substr(0, bar), entry.substr(bar + 1)});
+  }
+  return files;
+}
+
+void SaveRecentFiles(const std::string& path, const std::vector<RecentFile>& files) {
+  CSimpleIniA ini;
+  LoadIni(ini, path);
+  ini.Delete(kRecentSection, nullptr);
+  for (size_t i = 0; i < files.size() && i < kRecentFilesMax; ++i) {
+    const std::string entry = files[i].image + "|" + files[i].path;
+    ini.SetValue(kRecentSection, std::to_string(i + 1).c_str(), entry.c_str());
+  }
+  WriteIni(ini, path);
+}
+
+void AddRecentFile(std::vector<RecentFile>& files, const RecentFile& file) {
+  std::erase(files, file);
+  files.insert(files.begin(), file);
+  if (files.size() > kRecentFilesMax) files.resize(kRecentFilesMax);
+}
+
 }  // namespace vexilo::app

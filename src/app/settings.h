@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <string>
+#include <vector>
 
 namespace vexilo::app {
 
@@ -48,5 +49,20 @@ void SaveCardType(const std::string& path, const std::string& cardType);
 // The timing presets of the Setup tab.
 enum class TimingPreset { Win9x, WinNT };
 void ApplyPreset(Settings& settings, TimingPreset preset);
+
+// The files loaded last, newest first, as the load menu lists them: the image they went into
+// ("flash", "eeprom-int", "eeprom-ext") and the path. Kept in section "Recent files".
+struct RecentFile {
+  std::string image;
+  std::string path;
+  bool operator==(const RecentFile&) const = default;
+};
+inline constexpr size_t kRecentFilesMax = 5;
+// Never throws; entries that are not "image|path" are passed over.
+std::vector<RecentFile> LoadRecentFiles(const std::string& path);
+// Replaces the section, keeping the rest of the file. Throws image::FileError.
+void SaveRecentFiles(const std::string& path, const std::vector<RecentFile>& files);
+// `file` at the front of `files`, once, at most kRecentFilesMax entries.
+void AddRecentFile(std::vector<RecentFile>& files, const RecentFile& file);
 
 }  // namespace vexilo::app

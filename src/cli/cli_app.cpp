@@ -136,8 +136,10 @@ class Runner {
     for (const port::SerialPortInfo& p : ports) {
       out_ << p.device << "  " << p.description;
       if (!p.modemLines) out_ << "  [no CTS: not usable for the adapter]";
-      if (p.ioBase != 0) out_ << "  [--port io or --port tty]";
-      else if (p.modemLines) out_ << "  [--port tty]";
+      if (p.ioBase != 0)
+        out_ << "  [--port io or --port tty]";
+      else if (p.modemLines)
+        out_ << "  [--port tty]";
       out_ << '\n';
     }
     return 0;
@@ -252,7 +254,8 @@ class Runner {
       avr::FuseDialog* dialog = ws_.FuseDialogOfCard();
       bool isFuseBox = false;
       if (dialog) {
-        for (const avr::FuseBox& box : dialog->Boxes()) isFuseBox = isFuseBox || box.component == name;
+        for (const avr::FuseBox& box : dialog->Boxes())
+          isFuseBox = isFuseBox || box.component == name;
       }
       if (!isFuseBox) {
         app::SetOptionValue(card, ws_.options, name, value);
@@ -280,8 +283,7 @@ class Runner {
         if (session.InSession()) session.ClosePort();  // refused: nothing to keep open
         throw ActionFailed("port open");
       }
-      out_ << "Port[" << std::hex << std::uppercase << session.PortBase() << std::dec
-           << "]:Open\n";
+      out_ << "Port[" << std::hex << std::uppercase << session.PortBase() << std::dec << "]:Open\n";
       return;
     }
     if (!session.IsOpen()) throw std::invalid_argument("no session is open (use: port open)");

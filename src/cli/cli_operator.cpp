@@ -21,9 +21,7 @@ void InstallStopOnInterrupt() { std::signal(SIGINT, OnInterrupt); }
 
 bool CliOperator::StopRequested() const { return interrupted != 0; }
 
-void CliOperator::ClearStopRequest() {
-  interrupted = 0;
-}
+void CliOperator::ClearStopRequest() { interrupted = 0; }
 
 CliOperator::CliOperator(std::ostream& out, std::ostream& err, std::istream& in,
                          CliOperatorOptions options)
@@ -49,8 +47,8 @@ void CliOperator::SetStatusPanel(int index, const std::string& text) {
 }
 
 void CliOperator::SetTimes(uint64_t elapsedUs, uint64_t remainingUs) {
-  times_ = " " + app::DurationText(elapsedUs) + " elapsed, " + app::DurationText(remainingUs) +
-           " left";
+  times_ =
+      " " + app::DurationText(elapsedUs) + " elapsed, " + app::DurationText(remainingUs) + " left";
 }
 
 void CliOperator::Log(const std::string& line) {
@@ -97,8 +95,8 @@ bool CliOperator::AskYesNo(const std::string& question) {
   err_ << question << " [y/N] " << std::flush;
   std::string answer;
   std::getline(in_, answer);
-  return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y' || answer[0] == 't' ||
-                             answer[0] == 'T');
+  return !answer.empty() &&
+         (answer[0] == 'y' || answer[0] == 'Y' || answer[0] == 't' || answer[0] == 'T');
 }
 
 void CliOperator::ShowInfo(const std::string& text) {

@@ -74,6 +74,10 @@ void CommandRunner::SaveSimState() {
 }
 
 bool CommandRunner::EnsureRig() {
+  if (rigFactory_) {
+    if (!rig_) rig_ = rigFactory_(worker_, op_);
+    return true;
+  }
   const std::string key = RigKey();
   if (rig_ && key == rigKey_) return true;
   if (rig_) {

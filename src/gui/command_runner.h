@@ -45,6 +45,13 @@ class CommandRunner final : public QObject {
   void Shutdown();
 
   GuiOperator& Operator() { return op_; }
+  // Builds the rig with `factory` instead of from the settings (tests run their own backend).
+  using RigFactory =
+      std::function<std::unique_ptr<app::Rig>(app::Workspace& ws, port::Operator& op)>;
+  void SetRigFactory(RigFactory factory) {
+    rigFactory_ = std::move(factory);
+    rig_.reset();
+  }
   // The rig of the last command or test action, or null.
   app::Rig* CurrentRig() { return rig_.get(); }
 
@@ -68,6 +75,7 @@ class CommandRunner final : public QObject {
   GuiOperator op_;
   std::unique_ptr<app::Rig> rig_;
   std::string rigKey_;
+  RigFactory rigFactory_;
   QThread* thread_ = nullptr;
   app::Command command_{};
   app::CommandResult result_{};

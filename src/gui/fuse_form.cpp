@@ -4,7 +4,9 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <array>
+#include <vector>
 
 namespace vexilo::gui {
 namespace {
@@ -30,10 +32,13 @@ FuseForm::FuseForm(avr::FuseDialog& model, QWidget* parent) : QDialog(parent), m
   setWindowTitle(Text(model.Caption()));
   setModal(true);
   auto* layout = new QVBoxLayout(this);
+  std::vector<QGridLayout*> grids;
+  int columnWidth = 0;
   for (const ByteGroup& group : kGroups) {
     if (!model.HasByte(group.byte)) continue;
     auto* box = new QGroupBox(group.title, this);
     auto* grid = new QGridLayout(box);
+    grids.push_back(grid);
     // Bit 7 on the left, as the data sheets draw the byte; bits without a box leave a gap.
     for (const avr::FuseBox& fuse : model.Boxes()) {
       if (fuse.byte != group.byte) continue;
@@ -44,8 +49,16 @@ FuseForm::FuseForm(avr::FuseDialog& model, QWidget* parent) : QDialog(parent), m
       connect(check, &QCheckBox::toggled, this,
               [this, component](bool on) { model_.SetChecked(component, on); });
       grid->addWidget(check, 0, 7 - fuse.bit);
+      columnWidth = std::max(columnWidth, check->sizeHint().width());
     }
     layout->addWidget(box);
+  }
+  // Eight columns of one width in every byte, empty ones too, so each box sits under its bit.
+  for (QGridLayout* grid : grids) {
+    for (int column = 0; column < 8; ++column) {
+      grid->setColumnMinimumWidth(column, columnWidth);
+      grid->setColumnStretch(column, 1);
+    }
   }
   SyncFromModel();
 }

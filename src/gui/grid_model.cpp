@@ -1,9 +1,16 @@
 #include "gui/grid_model.h"
 
+#include <QApplication>
 #include <QBrush>
+#include <QClipboard>
 #include <QColor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFont>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <map>
 
 namespace vexilo::gui {
 
@@ -44,7 +51,7 @@ QVariant ImageGridModel::headerData(int section, Qt::Orientation orientation, in
 }
 
 Qt::ItemFlags ImageGridModel::flags(const QModelIndex& index) const {
-  return index.isValid() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
+  return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
 
 void ImageGridModel::Refresh() {
@@ -61,8 +68,12 @@ ImageGrid::ImageGrid(const image::MemoryImage& image, QWidget* parent)
   setFont(cells);
   setFrameShape(QFrame::NoFrame);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
-  setSelectionMode(QAbstractItemView::NoSelection);
-  setFocusPolicy(Qt::NoFocus);
+  setSelectionMode(QAbstractItemView::ContiguousSelection);
+  setFocusPolicy(Qt::StrongFocus);
+  setTabKeyNavigation(false);
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
+  setDragDropMode(QAbstractItemView::DropOnly);
   setShowGrid(true);
   setWordWrap(false);
   setCornerButtonEnabled(false);
@@ -101,6 +112,81 @@ void ImageGrid::ApplyColumnWidths() {
 void ImageGrid::Refresh() {
   model_->Refresh();
   ApplyColumnWidths();
+}
+
+bool ImageGrid::GoToAddress(uint32_t address) {
+  if (address >= image_.Cells()) return false;
+  const uint32_t perRow = image_.CellsPerRow();
+  const QModelIndex cell = model_->index(static_cast<int>(address / perRow),
+                                         static_cast<int>(address % perRow) + 1);
+  setCurrentIndex(cell);
+  scrollTo(cell, QAbstractItemView::PositionAtCenter);
+  setFocus();
+  return true;
+}
+
+QString ImageGrid::SelectionAsHex() const {
+  const int lastData = static_cast<int>(image_.CellsPerRow());
+  std::map<int, std::map<int, QString>> rows;
+  QModelIndexList cells = selectionModel()->selectedIndexes();
+  if (cells.isEmpty() && currentIndex().isValid()) cells << currentIndex();
+  for (const QModelIndex& cell : cells) {
+    if (cell.column() < 1 || cell.column() > lastData) continue;
+    rows[cell.row()][cell.column()] = cell.data().toString();
+  }
+  QStringList lines;
+  for (const auto& [row, columns] : rows) {
+    QStringList texts;
+    for (const auto& [column, text] : columns) texts << text;
+    lines << texts.join(' ');
+  }
+  return lines.join('\n');
+}
+
+void ImageGrid::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Copy)) {
+    QApplication::clipboard()->setText(SelectionAsHex());
+    event->accept();
+    return;
+  }
+  QTableView::keyPressEvent(event);
+}
+
+namespace {
+
+// The one local file of a drag, or an empty text.
+QString DraggedFile(const QMimeData* data) {
+  if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
+  const QUrl& url = data->urls().first();
+  return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+}  // namespace
+
+void ImageGrid::dragEnterEvent(QDragEnterEvent* event) {
+  if (DraggedFile(event->mimeData()).isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+}
+
+void ImageGrid::dragMoveEvent(QDragMoveEvent* event) {
+  if (DraggedFile(event->mimeData()).isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+}
+
+void ImageGrid::dropEvent(QDropEvent* event) {
+  const QString path = DraggedFile(event->mimeData());
+  if (path.isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  emit FileDropped(path);
 }
 
 }  // namespace vexilo::gui

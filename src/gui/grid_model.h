@@ -33,7 +33,8 @@ inline constexpr QRgb kFixedColour = qRgb(0xA6, 0xCA, 0xF0);
 
 // A grid view over one image: monospaced cells, rows 15 pixels high, fixed column widths
 // (address 50, ASCII 131, a cell 43 in FLASH and 21 in the EEPROM grids), vertical scroll bar
-// only, no editing and no range selection.
+// only, no editing. The keyboard moves in it (arrows, Page Up/Down, Ctrl+Home/End), a range of
+// cells can be selected and copied as hex text, and a file dropped on it asks to be loaded.
 class ImageGrid final : public QTableView {
   Q_OBJECT
  public:
@@ -41,6 +42,23 @@ class ImageGrid final : public QTableView {
 
   ImageGridModel& Model() { return *model_; }
   void Refresh();
+
+  // Moves to and selects the cell of `address` (a word address in FLASH, a byte address in
+  // the EEPROM images); false when the image has no such cell.
+  bool GoToAddress(uint32_t address);
+  // The selected data cells as hex text: a line per row, the cells parted by spaces (the
+  // address and ASCII columns are left out). The current cell when nothing is selected.
+  QString SelectionAsHex() const;
+
+ signals:
+  // A file was dropped on the grid.
+  void FileDropped(const QString& path);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void ApplyColumnWidths();

@@ -3,6 +3,8 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include "app/progress_estimate.h"
+
 namespace vexilo::gui {
 namespace {
 
@@ -18,13 +20,13 @@ void GuiOperator::Log(const std::string& line) { emit LogLine(FromUtf8(line), fa
 
 void GuiOperator::LogError(const std::string& line) { emit LogLine(FromUtf8(line), true); }
 
-bool GuiOperator::RepaintDue(std::chrono::steady_clock::time_point& last) {
-  // Reading the clock costs more than the rest of a call; a memory operation reports every
-  // item, so only every 64th call looks at it.
-  if ((++calls_ & 63u) != 0) return false;
-  const auto now = std::chrono::steady_clock::now();
-  if (now - last < kRepaintInterval) return false;
-  last = now;
+bool RepaintThrottle::Due(const Clock& now, std::chrono::steady_clock::duration interval) {
+  // Each kind counts its own calls: the memory loops report progress and address in turn,
+  // and a shared count would let only one of them ever look at the clock.
+  if ((++calls_ & 15u) != 0) return false;
+  const auto time = now();
+  if (time - last_ < interval) return false;
+  last_ = time;
   return true;
 }
 
@@ -32,7 +34,7 @@ void GuiOperator::SetProgress(uint32_t position, uint32_t maximum) {
   heldPosition_ = position;
   heldMaximum_ = maximum;
   progressHeld_ = true;
-  if (position == 0 || position >= maximum || RepaintDue(lastProgress_)) {
+  if (position == 0 || position >= maximum || progressThrottle_.Due(clock_, kRepaintInterval)) {
     progressHeld_ = false;
     emit ProgressChanged(position, maximum);
   }
@@ -41,10 +43,16 @@ void GuiOperator::SetProgress(uint32_t position, uint32_t maximum) {
 void GuiOperator::SetAddress(const std::string& text) {
   heldAddress_ = text;
   addressHeld_ = true;
-  if (RepaintDue(lastAddress_)) {
+  if (addressThrottle_.Due(clock_, kRepaintInterval)) {
     addressHeld_ = false;
     emit AddressChanged(FromUtf8(text));
   }
+}
+
+void GuiOperator::SetTimes(uint64_t elapsedUs, uint64_t remainingUs) {
+  if (!timesThrottle_.Due(clock_, std::chrono::milliseconds(500))) return;
+  emit TimesChanged(FromUtf8(app::DurationText(elapsedUs) + " elapsed, " +
+                             app::DurationText(remainingUs) + " left"));
 }
 
 void GuiOperator::Flush() {

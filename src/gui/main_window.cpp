@@ -9,12 +9,20 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QKeySequence>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -25,6 +33,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <optional>
 
 #include "app/settings.h"
 #include "gui/command_runner.h"
@@ -43,6 +52,10 @@ namespace {
 constexpr int kClientWidth = 578;
 constexpr int kClientHeight = 519;
 constexpr int kOptionPanelTop = 464;
+// The smallest height the window may take: the grids and the log still show some rows.
+constexpr int kMinClientHeight = 400;
+// Room for the window manager's title bar when the screen is smaller than the window.
+constexpr int kTitleBarAllowance = 40;
 
 // The dialog filters, in the form of the file dialogs of Windows ("text|pattern|...").
 constexpr char kFlashLoadFilter[] = "HEX files (*.hex)|*.hex|All files (*.*)|*.*";
@@ -67,8 +80,8 @@ QFont MonoFont() {
 }
 
 FileDialogAnswer DefaultFileDialog(QWidget* parent, const FileDialogRequest& request) {
+  // The desktop's own dialog where it has one (the portal), else Qt's.
   QFileDialog dialog(parent, request.title, request.startFolder);
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setNameFilters(request.filters);
   dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -130,6 +143,28 @@ constexpr const char* kExtItems[] = {"WczytajEEPROMext1",     "ZapiszEEPROMext1"
                                      "ProgramujFULL1",        "ProgramujEEPROMext1",
                                      "WeryfikacjaEEPROMext1", "OdczytEEPROMext1"};
 
+// A tool button's tooltip: its caption and its Alt key.
+QString ToolTipOf(const QString& caption) {
+  QString tip = caption;
+  tip.remove('&');
+  const QKeySequence key = QKeySequence::mnemonic(caption);
+  if (!key.isEmpty()) tip += QStringLiteral(" (%1)").arg(key.toString(QKeySequence::NativeText));
+  return tip;
+}
+
+// The group box caption of an image, for the recent files.
+QString ImageCaption(app::ImageId id) {
+  static constexpr const char* kNames[] = {"FLASH", "EEPROM int", "EEPROM ext"};
+  return QString::fromLatin1(kNames[static_cast<int>(id)]);
+}
+
+std::optional<app::ImageId> ImageIdByName(const std::string& name) {
+  for (app::ImageId id : {app::ImageId::Flash, app::ImageId::EepromInt, app::ImageId::EepromExt}) {
+    if (name == app::ImageName(id)) return id;
+  }
+  return std::nullopt;
+}
+
 // Folders to look for the language packs in, in order.
 QStringList LanguageDirCandidates() {
   QStringList dirs{QDir::current().filePath(QStringLiteral("lang")),
@@ -158,14 +193,23 @@ QStringList QtFilters(const char* filter) {
 
 TForm1::TForm1(WindowOptions options, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+                          Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                          Qt::WindowCloseButtonHint),
       runner_(std::make_unique<CommandRunner>(ws_, dialogs_, std::move(options.simStateDir))),
       fileDialog_(DefaultFileDialog),
-      langDir_(options.langDir) {
+      langDir_(options.langDir),
+      locale_(options.locale.isEmpty() ? QLocale::system().name() : options.locale) {
   setObjectName("Form1");
   setWindowTitle(kWindowCaption);
+  setWindowIcon(MakeWindowIcon());
   setFont(UiFont());
-  setFixedSize(kClientWidth, kClientHeight);
+  setMinimumSize(kClientWidth, kMinClientHeight);
+  int height = kClientHeight;
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    height = std::clamp(screen->availableGeometry().height() - kTitleBarAllowance, kMinClientHeight,
+                        kClientHeight);
+  }
+  resize(kClientWidth, height);
   FillDefaultDialogs();
 
   BuildToolBar();
@@ -173,6 +217,8 @@ TForm1::TForm1(WindowOptions options, QWidget* parent)
   BuildPages();
   BuildLogAndPanels();
   BuildStatusBar();
+  BuildShortcuts();
+  LayOut();
   fuseForms_ = {new FuseForm(ws_.fuse128, this), new FuseForm(ws_.fuse163, this),
                 new FuseForm(ws_.fuse8515, this)};
   ConnectRunner();
@@ -182,6 +228,7 @@ TForm1::TForm1(WindowOptions options, QWidget* parent)
 TForm1::~TForm1() {
   runner_->WaitForIdle();
   runner_->Shutdown();
+  QCoreApplication::removeTranslator(&qtTranslator_);
 }
 
 void TForm1::FillDefaultDialogs() {
@@ -208,8 +255,8 @@ QAction* TForm1::AddItem(QMenu* menu, const char* name, const char* caption) {
 
 void TForm1::BuildToolBar() {
   auto* bar = new QToolBar(this);
+  toolBar_ = bar;
   bar->setObjectName("ToolBar1");
-  bar->setGeometry(0, 0, kClientWidth, 50);
   bar->setIconSize(QSize(28, 28));
   bar->setMovable(false);
   bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -263,6 +310,23 @@ void TForm1::BuildToolBar() {
     bar->addWidget(button);
     if (i == 1) bar->addSeparator();
   }
+  // Stop, at the right end; enabled while a command runs.
+  auto* gap = new QWidget(bar);
+  gap->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+  bar->addWidget(gap);
+  stop_ = new QToolButton(bar);
+  stop_->setObjectName("ToolButtonStop");
+  stop_->setText(QStringLiteral("S&top"));
+  stop_->setIcon(MakeToolIcon(ToolIcon::Stop));
+  stop_->setIconSize(QSize(28, 28));
+  stop_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  stop_->setAutoRaise(true);
+  stop_->setFocusPolicy(Qt::NoFocus);
+  stop_->setEnabled(false);
+  stop_->setToolTip(QStringLiteral("Stop the running command (Esc)"));
+  connect(stop_, &QToolButton::clicked, this, &TForm1::RequestStop);
+  bar->addWidget(stop_);
+
   connect(toolButtons_[5], &QToolButton::clicked, this, [this] { RunCommandItem(C::Erase); });
   connect(toolButtons_[6], &QToolButton::clicked, this, [this] { RunCommandItem(C::SetBits); });
 
@@ -275,13 +339,17 @@ void TForm1::BuildToolBar() {
     connect(load, &QAction::triggered, this, [this, id] { LoadImage(id); });
     connect(menus_[1]->actions()[i], &QAction::triggered, this, [this, id] { SaveImage(id); });
   }
+  // The files loaded last follow the three load items.
+  menus_[0]->setToolTipsVisible(true);
+  recentSeparator_ = menus_[0]->addSeparator();
+  recentSeparator_->setVisible(false);
 }
 
 void TForm1::BuildPanel1() {
   auto* panel = new QFrame(this);
+  panel1_ = panel;
   panel->setObjectName("Panel1");
   panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  panel->setGeometry(0, 50, kClientWidth, 30);
 
   typ_ = new QComboBox(panel);
   typ_->setObjectName("typ");
@@ -294,7 +362,6 @@ void TForm1::BuildPanel1() {
 
   procent_ = new QProgressBar(panel);
   procent_->setObjectName("procent");
-  procent_->setGeometry(264, 6, 257, 18);
   procent_->setTextVisible(false);
   procent_->setRange(0, 100);
   procent_->setValue(0);
@@ -302,13 +369,11 @@ void TForm1::BuildPanel1() {
   adr_ = new QLabel(QStringLiteral(":0000"), panel);
   adr_->setObjectName("adr_");
   adr_->setFont(MonoFont());
-  adr_->setGeometry(528, 6, 48, 18);
 }
 
 void TForm1::BuildPages() {
   pages_ = new QTabWidget(this);
   pages_->setObjectName("PageControl1");
-  pages_->setGeometry(0, 80, kClientWidth, 290);
 
   auto groupWithGrid = [this](QWidget* page, int index, const char* name, const char* caption,
                               const image::MemoryImage& image, const char* gridName) {
@@ -318,6 +383,9 @@ void TForm1::BuildPages() {
     layout->setContentsMargins(2, 2, 2, 2);
     auto* grid = new ImageGrid(image, box);
     grid->setObjectName(gridName);
+    const auto id = static_cast<app::ImageId>(index);
+    connect(grid, &ImageGrid::FileDropped, this,
+            [this, id](const QString& path) { LoadDroppedFile(id, path); });
     layout->addWidget(grid);
     groups_[static_cast<size_t>(index)] = box;
     return std::pair{box, grid};
@@ -352,10 +420,19 @@ void TForm1::BuildPages() {
 
   pages_->addTab(flashPage, QStringLiteral("FLASH"));
   pages_->addTab(extPage, QStringLiteral("EEPROM ext"));
-  pages_->addTab(setup_, QStringLiteral("Setup"));
+  // The Setup controls scroll when the window is made smaller than they are.
+  auto* setupScroll = new QScrollArea(pages_);
+  setupScroll->setObjectName("SetupScroll");
+  setupScroll->setFrameShape(QFrame::NoFrame);
+  setupScroll->setWidgetResizable(true);
+  setupScroll->setWidget(setup_);
+  pages_->addTab(setupScroll, QStringLiteral("Setup"));
   pages_->addTab(new InfoTab(pages_), QStringLiteral("Info"));
   pages_->addTab(new TestKoVadPage(*runner_, pages_), QStringLiteral("Test KO-VAD"));
-  pages_->addTab(new TestKoVad2Page(*runner_, pages_), QStringLiteral("Test KO-VAD2"));
+  auto* koVad2 = new TestKoVad2Page(*runner_, pages_);
+  connect(koVad2, &TestKoVad2Page::BurstReport, this,
+          [this](const QString& text) { pasek_->showMessage(text, 5000); });
+  pages_->addTab(koVad2, QStringLiteral("Test KO-VAD2"));
   pages_->setCurrentIndex(kInfoPage);
 }
 
@@ -363,7 +440,6 @@ void TForm1::BuildLogAndPanels() {
   log_ = new QTextEdit(this);
   log_->setObjectName("log");
   log_->setReadOnly(true);
-  log_->setGeometry(0, 370, 577, 92);
   log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   log_->setLineWrapMode(QTextEdit::NoWrap);
   QFont font = MonoFont();
@@ -374,7 +450,7 @@ void TForm1::BuildLogAndPanels() {
   gpic_ = new PicPanelWidget(ws_.options, this);
   gpic2_ = new Pic2PanelWidget(ws_.options, this);
   for (OptionPanelWidget* panel : {static_cast<OptionPanelWidget*>(gfun_), gpic_, gpic2_}) {
-    panel->move(0, kOptionPanelTop);
+    connect(panel, &OptionPanelWidget::DoubleClicked, this, &TForm1::RequestStop);
     connect(panel, &OptionPanelWidget::ExtSizeChosen, this, [this](int index) {
       try {
         ws_.SelectExtSize(index);
@@ -384,7 +460,6 @@ void TForm1::BuildLogAndPanels() {
       eepromExt_->Refresh();
     });
   }
-  connect(gfun_, &OptionPanelWidget::DoubleClicked, this, [this] { runner_->RequestStop(); });
   connect(gfun_->fuse, &QPushButton::clicked, this, [this] { OpenFuseForm(0); });
   connect(gfun_->button39, &QPushButton::clicked, this, [this] { OpenFuseForm(1); });
   connect(gfun_->button40, &QPushButton::clicked, this, [this] { OpenFuseForm(2); });
@@ -394,7 +469,6 @@ void TForm1::BuildStatusBar() {
   pasek_ = new QStatusBar(this);
   pasek_->setObjectName("pasek");
   pasek_->setSizeGripEnabled(false);
-  pasek_->setGeometry(0, kClientHeight - 17, kClientWidth, 17);
   pasek_->setContentsMargins(0, 0, 0, 0);
   // Panel widths 80, 365, 50 leave the port reports of panels 0 and 2 cut off in a readable
   // font; the session report gets the rest of the bar.
@@ -409,7 +483,45 @@ void TForm1::BuildStatusBar() {
     panel->installEventFilter(this);
     statusPanels_[static_cast<size_t>(i)] = panel;
   }
+  timePanel_ = new QLabel(pasek_);
+  timePanel_->setObjectName("pasek_time");
+  timePanel_->setContentsMargins(2, 0, 2, 0);
+  pasek_->addPermanentWidget(timePanel_);
   pasek_->installEventFilter(this);
+}
+
+void TForm1::BuildShortcuts() {
+  auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(esc, &QShortcut::activated, this, &TForm1::RequestStop);
+  auto* goTo = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this);
+  connect(goTo, &QShortcut::activated, this, &TForm1::GoToAddress);
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  LayOut();
+}
+
+void TForm1::LayOut() {
+  if (!pasek_) return;
+  const int w = width(), h = height();
+  const int extra = h - kClientHeight;
+  const int logExtra = extra / 4;
+  const int pagesExtra = extra - logExtra;
+  toolBar_->setGeometry(0, 0, w, 50);
+  panel1_->setGeometry(0, 50, w, 30);
+  procent_->setGeometry(264, 6, w - 321, 18);
+  adr_->setGeometry(w - 50, 6, 48, 18);
+  pages_->setGeometry(0, 80, w, 290 + pagesExtra);
+  log_->setGeometry(0, 370 + pagesExtra, w - 1, 92 + logExtra);
+  for (OptionPanelWidget* panel : {static_cast<OptionPanelWidget*>(gfun_), gpic_, gpic2_}) {
+    panel->setGeometry(0, kOptionPanelTop + extra, w - 1, 37);
+  }
+  pasek_->setGeometry(0, h - 17, w, 17);
+}
+
+void TForm1::RequestStop() {
+  if (runner_->Busy()) runner_->RequestStop();
 }
 
 void TForm1::ConnectRunner() {
@@ -421,6 +533,7 @@ void TForm1::ConnectRunner() {
     procent_->setValue(static_cast<int>(std::min(position, maximum)));
   });
   connect(&op, &GuiOperator::AddressChanged, adr_, &QLabel::setText);
+  connect(&op, &GuiOperator::TimesChanged, timePanel_, &QLabel::setText);
   connect(&op, &GuiOperator::StatusPanelChanged, this, [this](int index, const QString& text) {
     if (index >= 0 && index < 3) statusPanels_[static_cast<size_t>(index)]->setText(text);
   });
@@ -434,6 +547,7 @@ void TForm1::ConnectRunner() {
   connect(runner_.get(), &CommandRunner::BusyChanged, this, &TForm1::SetBusy);
   connect(runner_.get(), &CommandRunner::Finished, this,
           [this](app::Command command, bool /*failed*/, bool ran) {
+            timePanel_->clear();
             RefreshGrids();
             SyncOptionPanels();
             ShowSystemLine();
@@ -464,6 +578,8 @@ void TForm1::FormCreate() {
   }
   CardTypeSwitch();
   ScanLanguagePacks();
+  recentFiles_ = app::LoadRecentFiles(app::DefaultSettingsPath());
+  ShowRecentFiles();
 }
 
 void TForm1::typChange(const QString& text) {
@@ -481,6 +597,7 @@ void TForm1::CardTypeSwitch() {
   const std::string text = typ_->currentText().toStdString();
   const app::CardType* card = app::FindCardType(text);
   ws_.SetCardTypeText(text);
+  ShowSystemLine();
   // A text that names no card type leaves the panels, the menus and the images as they were.
   if (!card) return;
   QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -516,7 +633,7 @@ void TForm1::CardTypeSwitch() {
   for (OptionPanelWidget* panel : {static_cast<OptionPanelWidget*>(gfun_), gpic_, gpic2_}) {
     panel->setVisible(panel == shown);
   }
-  shown->move(0, kOptionPanelTop);
+  LayOut();
   shown->raise();
 
   RefreshGrids();
@@ -532,6 +649,9 @@ void TForm1::ApplyEnabled() {
                   std::find(loadItems_.begin(), loadItems_.end(), action) != loadItems_.end());
     action->setEnabled(allowed && !stopped);
   }
+  for (const auto& [action, id] : recentItems_) {
+    action->setEnabled(!busy_ && allowed_[loadItems_[static_cast<size_t>(id)]]);
+  }
 }
 
 void TForm1::SetBusy(bool busy) {
@@ -540,6 +660,10 @@ void TForm1::SetBusy(bool busy) {
   typ_->setEnabled(!busy);
   // Everything but saving waits for the running command: ToolButton1, 4, 5, 6, 7, 10.
   for (size_t i : {0u, 2u, 3u, 4u, 5u, 6u}) toolButtons_[i]->setEnabled(!busy);
+  stop_->setEnabled(busy);
+  // The adapter test pages drive the port the command uses.
+  pages_->widget(kTestKoVadPage)->setEnabled(!busy);
+  pages_->widget(kTestKoVad2Page)->setEnabled(!busy);
   for (OptionPanelWidget* panel : {static_cast<OptionPanelWidget*>(gfun_), gpic_, gpic2_}) {
     panel->SetControlsEnabled(!busy);
   }
@@ -557,7 +681,27 @@ void TForm1::SyncOptionPanels() {
   gpic2_->Sync();
 }
 
-void TForm1::ShowSystemLine() { statusPanels_[1]->setText(SystemLineOf(ws_.settings)); }
+void TForm1::ShowSystemLine() {
+  QLabel* line = statusPanels_[1];
+  if (!ws_.Card()) {
+    line->setText(QStringLiteral("Unknown card type \"%1\": choose one from the list")
+                      .arg(Q(ws_.CardTypeText())));
+    line->setStyleSheet(QStringLiteral("color: #C00000;"));
+  } else {
+    line->setText(SystemLineOf(ws_.settings));
+    line->setStyleSheet({});
+  }
+  line->setToolTip(line->text());
+}
+
+bool TForm1::CardTypeKnown() {
+  if (ws_.Card()) return true;
+  AppendLog(QStringLiteral("Unknown card type \"%1\": nothing was done; choose a card type "
+                           "from the list")
+                .arg(Q(ws_.CardTypeText())),
+            true);
+  return false;
+}
 
 void TForm1::AppendLog(const QString& text, bool error) {
   QTextCursor cursor(log_->document());
@@ -572,7 +716,7 @@ void TForm1::AppendLog(const QString& text, bool error) {
 }
 
 void TForm1::RunCommandItem(app::Command command) {
-  if (busy_) return;
+  if (busy_ || !CardTypeKnown()) return;
   runner_->Start(command);
 }
 
@@ -589,7 +733,7 @@ void TForm1::SetGroupCaption(app::ImageId id, const std::string& file) {
 }
 
 void TForm1::LoadImage(app::ImageId id) {
-  if (busy_) return;
+  if (busy_ || !CardTypeKnown()) return;
   pages_->setCurrentIndex(id == app::ImageId::EepromExt ? kEepromExtPage : kFlashPage);
   const QString here = QDir::currentPath();
   FileDialogRequest request;
@@ -608,20 +752,110 @@ void TForm1::LoadImage(app::ImageId id) {
       id == app::ImageId::Flash || answer.filter < 0 || answer.filter > 2
           ? app::EepromFileFormat::ByName
           : kFormats[answer.filter];
+  LoadImageFrom(id, path, format);
+}
+
+bool TForm1::LoadImageFrom(app::ImageId id, const QString& path, app::EepromFileFormat format) {
   if (id == app::ImageId::Flash) QApplication::setOverrideCursor(Qt::WaitCursor);
   try {
     SetGroupCaption(id, app::LoadImageFile(ws_, id, path.toStdString(), format));
   } catch (const std::exception& e) {
     if (id == app::ImageId::Flash) QApplication::restoreOverrideCursor();
     dialogs_.showMessage(QString::fromStdString(e.what()));
-    return;
+    return false;
   }
   RefreshGrids();
   SyncOptionPanels();
   if (id == app::ImageId::Flash) QApplication::restoreOverrideCursor();
+  AddRecentFile(id, path);
+  return true;
+}
+
+void TForm1::LoadDroppedFile(app::ImageId id, const QString& path) {
+  if (busy_) {
+    dialogs_.showMessage(
+        QStringLiteral("%1: a command is running; drop the file again when it has ended.")
+            .arg(path));
+    return;
+  }
+  if (!CardTypeKnown()) return;
+  LoadImageFrom(id, path, app::EepromFileFormat::ByName);
+}
+
+void TForm1::AddRecentFile(app::ImageId id, const QString& path) {
+  app::AddRecentFile(recentFiles_,
+                     {app::ImageName(id), QFileInfo(path).absoluteFilePath().toStdString()});
+  try {
+    app::SaveRecentFiles(app::DefaultSettingsPath(), recentFiles_);
+  } catch (const std::exception& e) {
+    dialogs_.showMessage(QString::fromStdString(e.what()));
+  }
+  ShowRecentFiles();
+}
+
+void TForm1::ShowRecentFiles() {
+  QMenu* menu = menus_[0];
+  for (const auto& [action, id] : recentItems_) {
+    menu->removeAction(action);
+    // It may be the item being triggered: gone from the menu now, deleted once that is over.
+    action->setParent(nullptr);
+    action->deleteLater();
+  }
+  recentItems_.clear();
+  for (const app::RecentFile& file : recentFiles_) {
+    const std::optional<app::ImageId> id = ImageIdByName(file.image);
+    if (!id) continue;
+    const QString path = Q(file.path);
+    QAction* action = menu->addAction(QStringLiteral("&%1 %2: %3")
+                                          .arg(recentItems_.size() + 1)
+                                          .arg(ImageCaption(*id), QFileInfo(path).fileName()));
+    action->setObjectName(QStringLiteral("RecentFile%1").arg(recentItems_.size() + 1));
+    action->setToolTip(path);
+    const app::ImageId image = *id;
+    connect(action, &QAction::triggered, this, [this, image, path] {
+      if (busy_ || !CardTypeKnown()) return;
+      pages_->setCurrentIndex(image == app::ImageId::EepromExt ? kEepromExtPage : kFlashPage);
+      LoadImageFrom(image, path, app::EepromFileFormat::ByName);
+    });
+    recentItems_.emplace_back(action, image);
+  }
+  recentSeparator_->setVisible(!recentItems_.empty());
+  ApplyEnabled();
+}
+
+void TForm1::GoToAddress() {
+  ImageGrid* grid = nullptr;
+  for (ImageGrid* g : {flash_, eepromInt_, eepromExt_}) {
+    if (g->hasFocus()) grid = g;
+  }
+  if (!grid) {
+    if (pages_->currentIndex() != kEepromExtPage) pages_->setCurrentIndex(kFlashPage);
+    grid = pages_->currentIndex() == kEepromExtPage ? eepromExt_ : flash_;
+  }
+  const bool words = grid == flash_;
+  bool ok = false;
+  QString text = QInputDialog::getText(
+      this, QStringLiteral("Go to address"),
+      words ? QStringLiteral("FLASH word address (hex):") : QStringLiteral("Byte address (hex):"),
+      QLineEdit::Normal, {}, &ok);
+  if (!ok) return;
+  text = text.trimmed().remove(':').remove('$');
+  if (text.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive)) text = text.mid(2);
+  bool valid = false;
+  const uint address = text.toUInt(&valid, 16);
+  if (!valid || !grid->GoToAddress(address)) {
+    const uint32_t cells = grid == flash_       ? ws_.flash.Cells()
+                           : grid == eepromInt_ ? ws_.eepromInt.Cells()
+                                                : ws_.eepromExt.Cells();
+    dialogs_.showMessage(QStringLiteral("\"%1\" is no address of this image (0 to %2 hex).")
+                             .arg(text)
+                             .arg(cells ? cells - 1 : 0, 4, 16, QChar('0'))
+                             .toUpper());
+  }
 }
 
 void TForm1::SaveImage(app::ImageId id) {
+  if (!CardTypeKnown()) return;
   const QString here = QDir::currentPath();
   FileDialogRequest request;
   request.save = true;
@@ -653,6 +887,13 @@ void TForm1::ScanLanguagePacks() {
   }
   packs_ = langDir_.isEmpty() ? std::vector<app::LanguagePackEntry>{}
                               : app::ScanLanguagePacks(langDir_.toStdString());
+  // No pack saved (a first start, or a name no pack has): the desktop's language.
+  if (std::none_of(packs_.begin(), packs_.end(), [this](const app::LanguagePackEntry& pack) {
+        return pack.displayName == ws_.settings.language;
+      })) {
+    const std::string pack = app::PackForLocale(packs_, locale_.toStdString());
+    if (!pack.empty()) ws_.settings.language = pack;
+  }
   QComboBox* lang = setup_->Lang();
   const QSignalBlocker quiet(lang);
   lang->clear();
@@ -669,15 +910,36 @@ void TForm1::ApplyLanguage(const QString& displayName) {
   }
   // No pack of that name: the texts stay as they are (the window's own at start).
   ApplyTexts();
+  InstallQtTranslation(displayName);
+}
+
+void TForm1::InstallQtTranslation(const QString& displayName) {
+  QString language = locale_.section('_', 0, 0);
+  for (const app::LanguagePackEntry& pack : packs_) {
+    if (Q(pack.displayName) == displayName && !pack.locale.empty()) language = Q(pack.locale);
+  }
+  QCoreApplication::removeTranslator(&qtTranslator_);
+  if (language.isEmpty() || language == QLatin1String("en") || language == QLatin1String("C")) {
+    return;
+  }
+  if (qtTranslator_.load(QStringLiteral("qtbase_") + language,
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(&qtTranslator_);
+  }
 }
 
 void TForm1::ApplyTexts() {
   for (size_t i = 0; i < toolButtons_.size(); ++i) {
     toolButtons_[i]->setText(Text(static_cast<int>(i) + 1));
+    toolButtons_[i]->setToolTip(ToolTipOf(toolButtons_[i]->text()));
   }
+  // The packs address the fixed items by position; the recent files after them keep theirs.
   int key = 8;
-  for (QMenu* menu : menus_) {
-    for (QAction* action : menu->actions()) action->setText(Text(key++));
+  for (size_t m = 0; m < menus_.size(); ++m) {
+    const QList<QAction*> actions = menus_[m]->actions();
+    for (size_t i = 0; i < MenuItems()[m].size(); ++i) {
+      actions[static_cast<qsizetype>(i)]->setText(Text(key++));
+    }
   }
 }
 

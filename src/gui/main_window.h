@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <QStringList>
+#include <QTranslator>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -23,6 +24,7 @@ class QProgressBar;
 class QStatusBar;
 class QTabWidget;
 class QTextEdit;
+class QToolBar;
 class QToolButton;
 
 namespace vexilo::gui {
@@ -58,12 +60,17 @@ struct WindowOptions {
   // The language pack folder; empty: ./lang, then ../share/vexilo/lang beside the program,
   // then the source tree's lang/.
   QString langDir;
+  // The desktop's locale name ("pl_PL"), which chooses the pack when none is saved; empty: the
+  // system's.
+  QString locale;
 };
 
-// The main window: tool bar with the load, save, read, program and verify menus, the card
-// type box with progress bar and address label, the pages FLASH, EEPROM ext, Setup, Info and
-// the two adapter test pages, the log, the option panel of the card type and the status bar.
-// It owns the workspace; hardware commands run on the command runner's worker thread.
+// The main window: tool bar with the load, save, read, program and verify menus and the Stop
+// button, the card type box with progress bar and address label, the pages FLASH, EEPROM ext,
+// Setup, Info and the two adapter test pages, the log, the option panel of the card type and
+// the status bar. It opens at 578 x 519 (smaller when the screen is) and may be resized: the
+// grids and the log take the room. It owns the workspace; hardware commands run on the command
+// runner's worker thread.
 class TForm1 final : public QWidget {
   Q_OBJECT
  public:
@@ -77,9 +84,14 @@ class TForm1 final : public QWidget {
   void SetFileDialog(FileDialogFunction dialog) { fileDialog_ = std::move(dialog); }
   // The language pack folder in use (empty: none found).
   const QString& LanguageDir() const { return langDir_; }
+  // Loads a file dropped on the grid of image `id`, by the rules of the load items.
+  void LoadDroppedFile(app::ImageId id, const QString& path);
+  // The Stop button, Esc and the double-click on an option panel: the running command stops.
+  void RequestStop();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -88,6 +100,10 @@ class TForm1 final : public QWidget {
   void BuildPages();
   void BuildLogAndPanels();
   void BuildStatusBar();
+  void BuildShortcuts();
+  // Places the controls for the window's size: the parts' places at 578 x 519, the extra
+  // height to the grids (three quarters) and the log.
+  void LayOut();
   QAction* AddItem(QMenu* menu, const char* name, const char* caption);
   void ConnectRunner();
   void FillDefaultDialogs();
@@ -101,10 +117,17 @@ class TForm1 final : public QWidget {
   void SetBusy(bool busy);
   void RefreshGrids();
   void SyncOptionPanels();
+  // The status bar's system line, or that the card type text names no card type.
   void ShowSystemLine();
   void AppendLog(const QString& text, bool error);
+  // True for a card type; otherwise says so in the log (one red line).
+  bool CardTypeKnown();
 
   void LoadImage(app::ImageId id);
+  bool LoadImageFrom(app::ImageId id, const QString& path, app::EepromFileFormat format);
+  void AddRecentFile(app::ImageId id, const QString& path);
+  void ShowRecentFiles();
+  void GoToAddress();
   void SaveImage(app::ImageId id);
   void SetGroupCaption(app::ImageId id, const std::string& file);
   void RunCommandItem(app::Command command);
@@ -113,6 +136,8 @@ class TForm1 final : public QWidget {
   void ScanLanguagePacks();
   void ApplyLanguage(const QString& displayName);
   void ApplyTexts();
+  // Qt's own texts (message box buttons, file dialogs) in the pack's language.
+  void InstallQtTranslation(const QString& displayName);
   QString Text(int key) const;
 
   app::Workspace ws_;
@@ -121,9 +146,17 @@ class TForm1 final : public QWidget {
   FileDialogFunction fileDialog_;
   QString loadFolder_;  // the folder of the last load, empty before the first
   QString langDir_;
+  QString locale_;
   std::vector<app::LanguagePackEntry> packs_;
+  QTranslator qtTranslator_;
   bool busy_ = false;
+  std::vector<app::RecentFile> recentFiles_;
+  std::vector<std::pair<QAction*, app::ImageId>> recentItems_;
+  QAction* recentSeparator_ = nullptr;
 
+  QToolBar* toolBar_ = nullptr;
+  QWidget* panel1_ = nullptr;
+  QToolButton* stop_ = nullptr;
   std::array<QToolButton*, 7> toolButtons_{};  // ToolButton1, 2, 4, 5, 6, 7, 10
   std::array<QMenu*, 5> menus_{};              // PopupMenu1 .. PopupMenu5
   std::map<QAction*, bool> allowed_;           // what the card type allows
@@ -146,6 +179,7 @@ class TForm1 final : public QWidget {
   std::array<FuseForm*, 3> fuseForms_{};
   QStatusBar* pasek_ = nullptr;
   std::array<QLabel*, 3> statusPanels_{};
+  QLabel* timePanel_ = nullptr;  // elapsed and remaining time of a long transfer
 };
 
 // The tab indices of PageControl1.

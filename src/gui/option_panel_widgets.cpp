@@ -30,7 +30,10 @@ OptionPanelWidget::OptionPanelWidget(const char* name, app::OptionPanels& option
     : QFrame(parent), options_(options) {
   setObjectName(name);
   setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  setFixedSize(kPanelWidth, kPanelHeight);
+  // The window's width when it is made wider; the controls keep their places.
+  setMinimumSize(kPanelWidth, kPanelHeight);
+  setMaximumHeight(kPanelHeight);
+  resize(kPanelWidth, kPanelHeight);
   hide();
 }
 

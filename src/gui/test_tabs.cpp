@@ -177,9 +177,17 @@ TestKoVad2Page::TestKoVad2Page(CommandRunner& runner, QWidget* parent)
     auto* button = new QPushButton(burst.caption, group);
     button->setObjectName(burst.name);
     const app::AdapterMode mode = burst.mode;
-    connect(button, &QPushButton::clicked, this, [this, mode] {
-      runner_.RunNow(
-          [mode](app::Rig& rig, port::Operator& op) { app::SendTestBurst(mode, rig, op); });
+    const QString caption = burst.caption;
+    connect(button, &QPushButton::clicked, this, [this, mode, caption] {
+      bool sent = false;
+      const bool ran = runner_.RunNow([mode, &sent](app::Rig& rig, port::Operator& op) {
+        sent = app::SendTestBurst(mode, rig, op);
+      });
+      emit BurstReport(!ran     ? QStringLiteral("%1 burst not sent: the port is busy or not set up")
+                                       .arg(caption)
+                       : sent ? QStringLiteral("%1 burst sent").arg(caption)
+                              : QStringLiteral("%1 burst not sent: the port could not be used")
+                                    .arg(caption));
     });
     row->addWidget(button);
   }

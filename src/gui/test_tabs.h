@@ -22,6 +22,10 @@ class TestKoVad2Page final : public QWidget {
  public:
   explicit TestKoVad2Page(CommandRunner& runner, QWidget* parent = nullptr);
 
+ signals:
+  // What became of a burst, for the status bar.
+  void BurstReport(const QString& text);
+
  private:
   CommandRunner& runner_;
 };

@@ -87,9 +87,38 @@ QIcon MakeToolIcon(ToolIcon icon) {
       p.drawEllipse(QPointF(14, 19), 2, 2);
       break;
     }
+    case ToolIcon::Stop: {  // a stop sign
+      QPolygonF octagon;
+      for (int i = 0; i < 8; ++i) {
+        QLineF ray(QPointF(14, 14), QPointF(26, 14));
+        ray.setAngle(22.5 + 45 * i);
+        octagon << ray.p2();
+      }
+      p.setPen(QPen(QColor(0x70, 0x10, 0x10), 1.5));
+      p.setBrush(red);
+      p.drawPolygon(octagon);
+      p.setPen(QPen(Qt::white, 3));
+      p.drawLine(QPointF(9, 14), QPointF(19, 14));
+      break;
+    }
   }
   p.end();
   return QIcon(pixmap);
+}
+
+QIcon MakeWindowIcon() {
+  QIcon icon;
+  for (int size : {16, 32, 48, 64}) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 28.0, size / 28.0);
+    DrawCard(p);
+    p.end();
+    icon.addPixmap(pixmap);
+  }
+  return icon;
 }
 
 }  // namespace vexilo::gui

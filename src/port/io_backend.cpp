@@ -7,9 +7,8 @@
 #define VEXILO_HAS_PORT_IO 0
 #endif
 
-#include <utility>
-
 #include <cerrno>
+#include <utility>
 
 #include "port/port_diagnostics.h"
 #include "port/serial_ports.h"
@@ -82,8 +81,8 @@ IoBackend::IoBackend(IoBackendConfig config)
       io_(x86Io_),
       comm_(SystemSerialSyscalls(), clock_, config_.comDevices[0]) {}
 
-IoBackend::IoBackend(IoBackendConfig config, PortIo& io,
-                     IopermPermission::IopermFunction ioperm, SerialSyscalls& calls)
+IoBackend::IoBackend(IoBackendConfig config, PortIo& io, IopermPermission::IopermFunction ioperm,
+                     SerialSyscalls& calls)
     : config_(std::move(config)),
       io_(io),
       permission_(ioperm),

@@ -128,7 +128,8 @@ std::vector<SerialPortInfo> ListSerialPorts(const std::string& sysRoot) {
   auto key = [](const SerialPortInfo& p) {
     const size_t digits = p.device.find_first_of("0123456789");
     const std::string stem = p.device.substr(0, digits);
-    return std::make_pair(stem, digits == std::string::npos ? 0 : std::stoi(p.device.substr(digits)));
+    return std::make_pair(stem,
+                          digits == std::string::npos ? 0 : std::stoi(p.device.substr(digits)));
   };
   std::sort(ports.begin(), ports.end(),
             [&](const SerialPortInfo& a, const SerialPortInfo& b) { return key(a) < key(b); });

@@ -8,7 +8,15 @@
 namespace vexilo::sim {
 namespace {
 
-enum Reg : unsigned { kRegData = 0, kRegIer = 1, kRegFcr = 2, kRegLcr = 3, kRegMcr = 4, kRegLsr = 5, kRegMsr = 6 };
+enum Reg : unsigned {
+  kRegData = 0,
+  kRegIer = 1,
+  kRegFcr = 2,
+  kRegLcr = 3,
+  kRegMcr = 4,
+  kRegLsr = 5,
+  kRegMsr = 6
+};
 constexpr uint8_t kDtr = 0x01, kRts = 0x02;
 
 }  // namespace

@@ -83,8 +83,15 @@ TEST(LanguagePacks, ShippedPacksAreCompleteAndBuiltInsMatchPolish) {
     ASSERT_TRUE(texts);
     for (int key : kLanguageKeys) {
       EXPECT_FALSE(texts->at(key).empty()) << pack.fileName << " key " << key;
+      // The Polish pack is the window's own captions, its menu items with Alt keys added.
       if (pack.displayName == "Polski" && key <= 27) {
-        EXPECT_EQ(texts->at(key), builtIn.at(key));
+        std::string text = texts->at(key), own = builtIn.at(key);
+        std::erase(text, '&');
+        std::erase(own, '&');
+        EXPECT_EQ(text, own) << "key " << key;
+        if (key <= 7) {
+          EXPECT_EQ(texts->at(key), builtIn.at(key));
+        }
       }
     }
     // No key falls back to its neighbour's text: every text differs from the one before.

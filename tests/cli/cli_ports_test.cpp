@@ -33,16 +33,20 @@ TEST_F(CliPortsTest, DevicesThatCannotBeTheAdapterFailTheRunWithTheReason) {
     std::string says;
   };
   const std::vector<Case> cases = {
-      {{"--port", "tty", "--device", "/nonexistent/ttyUSB9", "port", "open"}, 1,
+      {{"--port", "tty", "--device", "/nonexistent/ttyUSB9", "port", "open"},
+       1,
        "/nonexistent/ttyUSB9: cannot open: No such file or directory"},
       {{"--port", "tty", "--device", dir.Path(""), "port", "open"}, 1, "not a serial device"},
       {{"--port", "tty", "--device", "/dev/null", "port", "open"}, 1, "not a serial device"},
-      {{"--port", "tty", "--device", ptyName_, "--card", "wafer", "read", "flash"}, 1,
+      {{"--port", "tty", "--device", ptyName_, "--card", "wafer", "read", "flash"},
+       1,
        "no modem lines"},
-      {{"--port", "tty", "--device", "/nonexistent/ttyUSB9", "burst", "avr"}, 1,
+      {{"--port", "tty", "--device", "/nonexistent/ttyUSB9", "burst", "avr"},
+       1,
        "Adapter mode switch to AVR not sent: /nonexistent/ttyUSB9: cannot open"},
       {{"--port", "tty", "--device", "/nonexistent/ttyUSB9", "--card", "fun", "read", "flash"},
-       1, "Adapter mode switch to AVR not sent"},
+       1,
+       "Adapter mode switch to AVR not sent"},
       {{"--port", "io", "--io-base", "0xZZ", "port", "open"}, 2, "not an I/O base"},
       {{"--list-ports"}, 0, ""},
   };

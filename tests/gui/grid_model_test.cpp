@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QBrush>
+#include <QItemSelectionModel>
 
 #include "app/workspace.h"
 
@@ -52,6 +53,25 @@ TEST(ImageGrid, RefreshShowsANewSizeAndNewContentsWithTheSameColumnWidths) {
   EXPECT_EQ(grid.columnWidth(0), 50);
   EXPECT_EQ(grid.columnWidth(16), 21);
   EXPECT_EQ(grid.columnWidth(17), 131);
+}
+
+TEST(ImageGrid, GoesToAnAddressAndCopiesTheSelectedCellsAsHex) {
+  app::Workspace ws;
+  SetCard(ws, "black");
+  for (uint32_t i = 0; i < 16; ++i) ws.flash.SetCell(0x1230 + i, static_cast<uint16_t>(0x0100 + i));
+  ImageGrid grid(ws.flash);
+  grid.resize(400, 200);
+  EXPECT_FALSE(grid.GoToAddress(65536)) << "past the last word";
+  ASSERT_TRUE(grid.GoToAddress(0x1235));
+  EXPECT_EQ(grid.currentIndex().row(), 0x1235 / 8);
+  EXPECT_EQ(grid.currentIndex().column(), 0x1235 % 8 + 1);
+  EXPECT_EQ(grid.SelectionAsHex(), "0501");
+  // Two rows, the address column and cells +0 and +1: the address is left out.
+  QAbstractItemModel& m = *grid.model();
+  grid.selectionModel()->select(QItemSelection(m.index(0x1230 / 8, 0), m.index(0x1238 / 8, 2)),
+                                QItemSelectionModel::ClearAndSelect);
+  EXPECT_EQ(grid.SelectionAsHex(), "0001 0101\n0801 0901");
+  EXPECT_FALSE(m.flags(m.index(0, 1)) & Qt::ItemIsEditable);
 }
 
 }  // namespace

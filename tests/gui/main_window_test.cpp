@@ -9,6 +9,9 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
+#include <QRegularExpression>
+#include <QSet>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -18,6 +21,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
+#include <filesystem>
 
 #include "gui/grid_model.h"
 #include "gui/option_panel_widgets.h"
@@ -112,20 +117,36 @@ TEST_F(Window, ACardChangeClearsTheLogSwitchesPanelsAndSavesTheCardType) {
   EXPECT_FALSE(Shown("gpic"));
 }
 
-TEST_F(Window, ATypedTextThatNamesNoCardChangesNothing) {
+TEST_F(Window, ATypedTextThatNamesNoCardChangesNothingAndSaysSo) {
   Start(TypConfig("black"));
   window->Workspace().flash.SetCell(5, 0x1234);
+  auto* systemLine = Find<QLabel>("pasek_panel1");
+  const QString systemText = systemLine->text();
   Find<QComboBox>("typ")->setEditText("Black Card");
+  EXPECT_EQ(systemLine->text(), "Unknown card type \"Black Card\": choose one from the list");
   EXPECT_EQ(window->Workspace().CardTypeText(), "Black Card");
   EXPECT_EQ(window->Workspace().flash.Cell(5), 0x1234);
   EXPECT_EQ(Rows("flash"), 8192);
   EXPECT_TRUE(Shown("fuse"));
   EXPECT_FALSE(Shown("c64"));
   for (const char* item : kExtItems) EXPECT_FALSE(Item(item)->isEnabled()) << item;
-  // Every command does nothing for it.
+  // Every command does nothing for it, and says so in one red line.
   Item("OdczytajFLASH1")->trigger();
   window->Runner().WaitForIdle();
-  EXPECT_TRUE(LogTexts().isEmpty());
+  Find<QToolButton>("ToolButton7")->click();
+  Item("WczytajFLASH1")->trigger();
+  Item("ZapiszFLASH1")->trigger();
+  const auto log = Log();
+  ASSERT_EQ(log.size(), 4u);
+  for (const test::LogLine& line : log) {
+    EXPECT_EQ(line.text, "Unknown card type \"Black Card\": nothing was done; choose a card type "
+                         "from the list");
+    EXPECT_EQ(line.colour, QColor(255, 0, 0));
+  }
+  EXPECT_TRUE(requests.empty()) << "no file dialog";
+  EXPECT_TRUE(questions.isEmpty());
+  ChooseCard("fun");
+  EXPECT_EQ(systemLine->text(), systemText);
 }
 
 TEST_F(Window, AnErrorLineIsRedAndTheNextLineBlack) {
@@ -345,6 +366,7 @@ TEST_F(Window, ALanguagePackSetsEveryCaptionMessageAndDialogTitle) {
     auto* menu = Find<QMenu>(QStringLiteral("PopupMenu%1").arg(m).toUtf8().constData());
     ASSERT_NE(menu, nullptr);
     for (QAction* action : menu->actions()) {
+      if (action->isSeparator()) break;  // the recent files follow
       EXPECT_EQ(action->text(), QStringLiteral("Alpha %1").arg(key))
           << action->objectName().toStdString();
       ++key;
@@ -372,13 +394,154 @@ TEST_F(Window, ALanguagePackSetsEveryCaptionMessageAndDialogTitle) {
 }
 
 TEST_F(Window, WithoutALangFolderHereTheShippedPacksAreFound) {
-  Start();
+  WindowOptions options;
+  options.locale = "en_GB";
+  // A saved name that no pack has counts as none saved: the desktop's language.
+  Start(Config({"[Language]", "lang=lang"}), options);
   EXPECT_FALSE(window->LanguageDir().isEmpty());
   auto* lang = Find<QComboBox>("lang");
-  EXPECT_GE(lang->findText("English"), 0);
-  // No pack of the saved name: the window keeps its own captions.
-  EXPECT_EQ(Find<QToolButton>("ToolButton1")->text(), "&Wczytaj Plik");
-  EXPECT_EQ(Item("W1")->text(), "Weryfikacja FLASH");
+  EXPECT_EQ(lang->currentText(), "English");
+  EXPECT_EQ(Find<QToolButton>("ToolButton1")->text(), "&Load File");
+  EXPECT_EQ(Item("W1")->text(), "Verify &FLASH");
+}
+
+// The Alt keys of the buttons (`names`) or of the fixed items of a menu, in order.
+QStringList AltKeys(const QList<QAction*>& actions) {
+  QStringList keys;
+  for (QAction* action : actions) {
+    if (action->isSeparator()) break;
+    keys << QKeySequence::mnemonic(action->text()).toString();
+  }
+  return keys;
+}
+
+bool Distinct(const QStringList& keys) {
+  return !keys.contains(QString()) && QSet<QString>(keys.begin(), keys.end()).size() == keys.size();
+}
+
+TEST_F(Window, EveryShippedPackHasDistinctAltKeysAndAsksWhetherTheCardIsInTheReader) {
+  Start();
+  auto* lang = Find<QComboBox>("lang");
+  ASSERT_GE(lang->count(), 2);
+  for (int i = 0; i < lang->count(); ++i) {
+    const QString pack = lang->itemText(i);
+    SCOPED_TRACE(pack.toStdString());
+    emit lang->textActivated(pack);
+    QStringList buttons;
+    for (const char* name : {"ToolButton1", "ToolButton2", "ToolButton4", "ToolButton5",
+                             "ToolButton6", "ToolButton7", "ToolButton10", "ToolButtonStop"}) {
+      buttons << QKeySequence::mnemonic(Find<QToolButton>(name)->text()).toString();
+    }
+    EXPECT_TRUE(Distinct(buttons)) << buttons.join(' ').toStdString();
+    for (int m = 1; m <= 5; ++m) {
+      const QStringList keys =
+          AltKeys(Find<QMenu>(QStringLiteral("PopupMenu%1").arg(m).toUtf8().constData())->actions());
+      EXPECT_TRUE(Distinct(keys)) << "menu " << m << ": " << keys.join(' ').toStdString();
+    }
+    // Text 28 comes before every external EEPROM read, verify and write: no loader is
+    // installed by those, the question is about the card and the adapter.
+    const QString question = QString::fromStdString(window->Workspace().texts[28]);
+    EXPECT_FALSE(question.contains("loader", Qt::CaseInsensitive)) << question.toStdString();
+    EXPECT_TRUE(question.contains(QRegularExpression("card|kart"))) << question.toStdString();
+  }
+}
+
+TEST_F(Window, AFirstStartTakesTheDesktopsLanguageForThePackAndQtsOwnTexts) {
+  struct Case {
+    const char* locale;
+    const char* pack;
+    const char* load;
+    const char* yes;
+  };
+  for (const Case& c : {Case{"pl_PL", "Polski", "&Wczytaj Plik", "&Tak"},
+                        Case{"de_DE.UTF-8", "English", "&Load File", "&Yes"}}) {
+    SCOPED_TRACE(c.locale);
+    WindowOptions options;
+    options.locale = c.locale;
+    Start({}, options);
+    EXPECT_EQ(Find<QComboBox>("lang")->currentText(), c.pack);
+    EXPECT_EQ(Find<QToolButton>("ToolButton1")->text(), c.load);
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), c.yes);
+    window->close();
+    EXPECT_NE(dir.Read("config.cfg").find(std::string("lang=") + c.pack), std::string::npos);
+    std::filesystem::remove(dir.Path("config.cfg"));
+  }
+}
+
+// A file dropped on a grid loads as the load items load it; the load menu lists the files
+// loaded last after its three items.
+TEST_F(Window, DroppedFilesLoadIntoTheirGridAndJoinTheRecentFiles) {
+  Start(TypConfig("fun"));
+  const std::string hex = dir.Write("a.hex", ":02000000ABCD86\r\n:00000001FF\r\n");
+  const std::string bin = dir.Write("b.bin", std::string("\x12\x34", 2));
+  auto drop = [&](const char* grid, const std::string& path) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    // As a drag does it: the enter makes the grid the drop target.
+    QWidget* target = Find<ImageGrid>(grid)->viewport();
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent event(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+  };
+  struct Case {
+    const char* card;  // null: the card as it is
+    const char* grid;
+    std::string file;
+    const char* image;  // the image that changes, null: refused with a message
+    uint32_t cell;
+    uint16_t value;
+  };
+  const Case cases[] = {
+      {nullptr, "flash", hex, "flash", 0, 0xCDAB},
+      {nullptr, "eeprom_int", bin, "eeprom_int", 1, 0x34},
+      {nullptr, "eeprom_ext", bin, "eeprom_ext", 0, 0x12},
+      {"wafer", "eeprom_int", hex, nullptr, 0, 0},
+      {"black", "eeprom_ext", bin, nullptr, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.card ? c.card : "fun") + " " + c.grid);
+    if (c.card) ChooseCard(c.card);
+    messages.clear();
+    drop(c.grid, c.file);
+    if (!c.image) {
+      EXPECT_EQ(messages.size(), 1);
+      continue;
+    }
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+    const app::Workspace& ws = window->Workspace();
+    const image::MemoryImage& image = std::string(c.image) == "flash"        ? ws.flash
+                                      : std::string(c.image) == "eeprom_int" ? ws.eepromInt
+                                                                             : ws.eepromExt;
+    EXPECT_EQ(image.Cell(c.cell), c.value);
+  }
+  EXPECT_TRUE(requests.empty()) << "no file dialog";
+
+  // Three loads went well: the newest is first, after the three items and a separator.
+  ChooseCard("fun");
+  auto* menu = Find<QMenu>("PopupMenu1");
+  QStringList names, texts;
+  for (QAction* action : menu->actions()) {
+    names << action->objectName();
+    texts << action->text();
+  }
+  EXPECT_EQ(names.mid(0, 3),
+            QStringList({"WczytajFLASH1", "WczytajEEPROMint1", "WczytajEEPROMext1"}));
+  EXPECT_TRUE(menu->actions()[3]->isSeparator());
+  EXPECT_EQ(texts.mid(4), QStringList({"&1 EEPROM ext: b.bin", "&2 EEPROM int: b.bin",
+                                       "&3 FLASH: a.hex"}));
+  // A recent file loads again; five at most, kept in config.cfg for the next start.
+  Item("RecentFile3")->trigger();
+  EXPECT_EQ(window->Workspace().flash.Cell(0), 0xCDAB);
+  for (int i = 0; i < 4; ++i) {
+    drop("eeprom_int", dir.Write("n" + std::to_string(i) + ".bin", "x"));
+  }
+  Start();
+  texts.clear();
+  for (QAction* action : Find<QMenu>("PopupMenu1")->actions()) texts << action->text();
+  EXPECT_EQ(texts.mid(4), QStringList({"&1 EEPROM int: n3.bin", "&2 EEPROM int: n2.bin",
+                                       "&3 EEPROM int: n1.bin", "&4 EEPROM int: n0.bin",
+                                       "&5 FLASH: a.hex"}));
 }
 
 }  // namespace

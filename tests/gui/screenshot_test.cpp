@@ -8,6 +8,7 @@
 #include <QTabWidget>
 
 #include "gui/command_runner.h"
+#include "gui/fuse_form.h"
 #include "gui/main_window.h"
 #include "support/temp_dir.h"
 
@@ -40,6 +41,16 @@ TEST(Screenshots, EveryCardTypeRendersIntoAPicture) {
   }
 }
 
+// The ATmega163 dialog has the most bits without a box: its boxes still stand under their bits.
+TEST(Screenshots, TheFuseDialogsKeepTheirBitColumns) {
+  const QString out = QDir(QCoreApplication::applicationDirPath()).filePath("../screenshots");
+  ASSERT_TRUE(QDir().mkpath(out));
+  avr::FuseDialog model = avr::FuseDialog::ForChip(avr::AvrChip::ATmega163);
+  FuseForm form(model);
+  form.show();
+  EXPECT_TRUE(form.grab().save(QDir(out).filePath("fuse-atmega163.png")));
+}
+
 // The README's picture: the shipped example programmed into a simulated Fun Card and verified.
 TEST(Screenshots, AProgrammingSessionOnTheSimulator) {
   const QString out = QDir(QCoreApplication::applicationDirPath()).filePath("../screenshots");
@@ -61,6 +72,9 @@ TEST(Screenshots, AProgrammingSessionOnTheSimulator) {
   window.findChild<QAction*>("W1")->trigger();
   window.Runner().WaitForIdle();
   EXPECT_TRUE(window.grab().save(QDir(out).filePath("fun-session.png")));
+  // Made larger, the grids and the log take the room.
+  window.resize(760, 700);
+  EXPECT_TRUE(window.grab().save(QDir(out).filePath("fun-session-large.png")));
 }
 
 }  // namespace

@@ -1,14 +1,17 @@
 // Whole commands from the window's menus on the simulated adapter and card.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
 #include "gui/grid_model.h"
 #include "gui/option_panel_widgets.h"
+#include "slow_simulator.h"
 #include "window_fixture.h"
 
 namespace vexilo::gui {
@@ -110,6 +113,94 @@ TEST_F(WindowCommands, ADoubleClickOnTheOptionPanelStopsTheRunningRead) {
   WaitForCommand();
   EXPECT_TRUE(LogTexts().contains("ATMEL READ FLASH : STOPPED"))
       << LogTexts().join("\n").toStdString();
+}
+
+// Each way to stop a running command: the double-click on each option panel, the Stop button
+// and Esc. Stop is enabled only while the command runs.
+TEST_F(WindowCommands, EveryStopEndsTheRunningRead) {
+  struct Way {
+    const char* card;
+    const char* how;
+  };
+  for (const Way& way : {Way{"wafer", "gpic"}, Way{"pic2", "gpic2"}, Way{"black", "gfun"},
+                         Way{"fun", "button"}, Way{"atmega", "escape"}}) {
+    SCOPED_TRACE(way.how);
+    TForm1& w = StartOnSimulator(way.card);
+    w.Runner().SetRigFactory(
+        [](app::Workspace& ws, port::Operator& op) { return test::SlowSimRig(ws, op, 2); });
+    w.show();
+    QApplication::setActiveWindow(&w);
+    auto* stop = Find<QToolButton>("ToolButtonStop");
+    EXPECT_FALSE(stop->isEnabled());
+    Item("OdczytajFLASH1")->trigger();
+    while (w.Runner().Busy() && !LogTexts().filter(QRegularExpression(" : START$")).size()) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    EXPECT_TRUE(stop->isEnabled());
+    const QString how = way.how;
+    if (how == "button") {
+      stop->click();
+    } else if (how == "escape") {
+      QTest::keyClick(&w, Qt::Key_Escape);
+    } else {
+      QWidget* panel = Find(way.how);
+      QTest::mouseDClick(panel, Qt::LeftButton, {}, QPoint(panel->width() - 3, 3));
+    }
+    WaitForCommand();
+    EXPECT_EQ(LogTexts().filter(QRegularExpression("READ FLASH : STOPPED$")).size(), 1)
+        << LogTexts().join("\n").toStdString();
+    EXPECT_FALSE(stop->isEnabled());
+  }
+}
+
+// A Black Card write watched in wall time on a slowed simulator: the bar and the address
+// label both move at least every half second.
+TEST_F(WindowCommands, ABlackCardWriteMovesTheBarAndTheAddressLabelAllTheWay) {
+  TForm1& w = StartOnSimulator("black");
+  w.Runner().SetRigFactory(
+      [](app::Workspace& ws, port::Operator& op) { return test::SlowSimRig(ws, op, 40); });
+  w.show();
+  for (uint32_t i = 0; i < 16384; ++i) w.Workspace().flash.SetCell(i, static_cast<uint16_t>(i));
+  auto* bar = Find<QProgressBar>("procent");
+  auto* label = Find<QLabel>("adr_");
+  Item("ProgramujFLASH1")->trigger();
+
+  QElapsedTimer clock;
+  clock.start();
+  std::vector<qint64> barMoves, labelMoves;
+  qint64 started = -1, ended = -1;
+  int lastValue = bar->value();
+  QString lastText = label->text();
+  QString timeShown;
+  while (w.Runner().Busy() && clock.elapsed() < 120000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    const QStringList log = LogTexts();
+    if (started < 0 && log.contains("ATMEL WRITE FLASH : START")) started = clock.elapsed();
+    if (ended < 0 && log.contains("ATMEL WRITE FLASH : OK")) ended = clock.elapsed();
+    if (started < 0 || ended >= 0) continue;
+    if (timeShown.isEmpty()) timeShown = Find<QLabel>("pasek_time")->text();
+    if (bar->value() != lastValue) barMoves.push_back(clock.elapsed());
+    if (label->text() != lastText) labelMoves.push_back(clock.elapsed());
+    lastValue = bar->value();
+    lastText = label->text();
+  }
+  ASSERT_GE(started, 0);
+  ASSERT_GT(ended, started) << LogTexts().join("\n").toStdString();
+  auto longestGap = [&](std::vector<qint64> moves) {
+    moves.insert(moves.begin(), started);
+    moves.push_back(ended);
+    qint64 longest = 0;
+    for (size_t i = 1; i < moves.size(); ++i) longest = std::max(longest, moves[i] - moves[i - 1]);
+    return longest;
+  };
+  std::printf("write took %lld ms; bar moved %zu times, label %zu times\n",
+              static_cast<long long>(ended - started), barMoves.size(), labelMoves.size());
+  EXPECT_GE(ended - started, 1500) << "slow enough to watch";
+  EXPECT_LT(longestGap(barMoves), 500);
+  EXPECT_LT(longestGap(labelMoves), 500);
+  EXPECT_TRUE(timeShown.contains(" elapsed, ") && timeShown.endsWith(" left"))
+      << timeShown.toStdString();
+  EXPECT_TRUE(Find<QLabel>("pasek_time")->text().isEmpty()) << "cleared when the command ends";
 }
 
 TEST_F(WindowCommands, APicReadSetsTheOptionPanelAndTheExternalEepromAsksFirst) {

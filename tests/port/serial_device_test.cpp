@@ -25,7 +25,8 @@ TEST(SerialDeviceTest, OpenLowersTheLinesFirstThenHoldsTheDeviceRawWithoutHangUp
   const termios& t = fake.attrs;
   EXPECT_EQ(t.c_cflag & HUPCL, 0u);  // closing leaves the lines as they are
   EXPECT_EQ(cfgetospeed(&t), B9600);
-  EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS), tcflag_t{CS8 | PARENB | CSTOPB});
+  EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS),
+            tcflag_t{CS8 | PARENB | CSTOPB});
   EXPECT_EQ(t.c_iflag & (IXON | IXOFF), 0u);
   device.Close();
   EXPECT_EQ(fake.openFd, -1);
@@ -41,7 +42,8 @@ TEST(SerialDeviceTest, RefusedDevicesSayWhyAndWhatToDo) {
   };
   const Case cases[] = {
       {"no permission", [](FakeSerialSyscalls& f) { f.openErrno = EACCES; }, "open", "dialout"},
-      {"busy (open)", [](FakeSerialSyscalls& f) { f.openErrno = EBUSY; }, "open", "another program"},
+      {"busy (open)", [](FakeSerialSyscalls& f) { f.openErrno = EBUSY; }, "open",
+       "another program"},
       {"busy (flock)", [](FakeSerialSyscalls& f) { f.lockedElsewhere = true; }, "flock",
        "another program"},
       {"absent", [](FakeSerialSyscalls& f) { f.devicePath = "/dev/ttyUSB1"; }, "open",
