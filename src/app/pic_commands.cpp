@@ -89,12 +89,12 @@ void WriteConfig(Workspace& ws, PicContext& ctx, PicChip chip) {
 }
 
 // Erase, EEPROM, FLASH, configuration word; each step only while no earlier one failed. The
-// writes follow the erase, so Fast write may use the programming-only cycle.
+// FLASH write follows the erase, so Fast write may use the programming-only cycle.
 void ProgramChip(Workspace& ws, PicContext& ctx, PicChip chip) {
   const std::string& delay = ws.settings.picDelay;
   const pic::WriteCycle cycle = PicCycleAfterErase(ws.settings);
   if (!ws.ErrorFlag) pic::Erase(ctx, chip);
-  if (!ws.ErrorFlag) pic::WriteEepromInt(ctx, chip, ws.eepromInt, delay, cycle);
+  if (!ws.ErrorFlag) pic::WriteEepromInt(ctx, chip, ws.eepromInt, delay);
   if (!ws.ErrorFlag) {
     pic::WriteFlash(ctx, chip, ws.flash, delay, cycle);
     if (!ws.ErrorFlag && pic::HasProgramOnlyCycle(chip)) {

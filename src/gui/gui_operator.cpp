@@ -3,6 +3,8 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include "app/progress_estimate.h"
+
 namespace vexilo::gui {
 namespace {
 
@@ -45,6 +47,12 @@ void GuiOperator::SetAddress(const std::string& text) {
     addressHeld_ = false;
     emit AddressChanged(FromUtf8(text));
   }
+}
+
+void GuiOperator::SetTimes(uint64_t elapsedUs, uint64_t remainingUs) {
+  if (!timesThrottle_.Due(clock_, std::chrono::milliseconds(500))) return;
+  emit TimesChanged(FromUtf8(app::DurationText(elapsedUs) + " elapsed, " +
+                             app::DurationText(remainingUs) + " left"));
 }
 
 void GuiOperator::Flush() {

@@ -12,9 +12,9 @@ namespace vexilo::gui {
 // The questions and boxes an operation may raise, shown on the window's thread. The window
 // fills them with message boxes; tests put their own answers in.
 struct Dialogs {
-  std::function<bool(const QString&)> askYesNo;    // Yes/No, information icon
-  std::function<void(const QString&)> showInfo;    // information box, OK
-  std::function<void(const QString&)> showMessage; // plain message box, OK
+  std::function<bool(const QString&)> askYesNo;     // Yes/No, information icon
+  std::function<void(const QString&)> showInfo;     // information box, OK
+  std::function<void(const QString&)> showMessage;  // plain message box, OK
 };
 
 // Holds back repaints of one kind (the bar, the address label) to one per interval. A
@@ -44,6 +44,7 @@ class GuiOperator final : public QObject, public port::Operator {
   void LogError(const std::string& line) override;
   void SetProgress(uint32_t position, uint32_t maximum) override;
   void SetAddress(const std::string& text) override;
+  void SetTimes(uint64_t elapsedUs, uint64_t remainingUs) override;
   bool AskYesNo(const std::string& question) override;
   void ShowInfo(const std::string& text) override;
   bool StopRequested() const override { return stop_.load(); }
@@ -64,6 +65,8 @@ class GuiOperator final : public QObject, public port::Operator {
   void ProgressChanged(quint32 position, quint32 maximum);
   void AddressChanged(const QString& text);
   void StatusPanelChanged(int index, const QString& text);
+  // "2 min elapsed, 12 min left" for the transfer the bar shows.
+  void TimesChanged(const QString& text);
   void SessionBusyChanged(bool busy);
 
  private:
@@ -74,7 +77,7 @@ class GuiOperator final : public QObject, public port::Operator {
   Dialogs& dialogs_;
   std::atomic<bool> stop_{false};
   RepaintThrottle::Clock clock_ = [] { return std::chrono::steady_clock::now(); };
-  RepaintThrottle progressThrottle_, addressThrottle_;
+  RepaintThrottle progressThrottle_, addressThrottle_, timesThrottle_;
   quint32 heldPosition_ = 0, heldMaximum_ = 0;
   std::string heldAddress_;
   bool progressHeld_ = false, addressHeld_ = false;

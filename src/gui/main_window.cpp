@@ -206,8 +206,8 @@ TForm1::TForm1(WindowOptions options, QWidget* parent)
   setMinimumSize(kClientWidth, kMinClientHeight);
   int height = kClientHeight;
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    height = std::clamp(screen->availableGeometry().height() - kTitleBarAllowance,
-                        kMinClientHeight, kClientHeight);
+    height = std::clamp(screen->availableGeometry().height() - kTitleBarAllowance, kMinClientHeight,
+                        kClientHeight);
   }
   resize(kClientWidth, height);
   FillDefaultDialogs();
@@ -425,6 +425,7 @@ void TForm1::BuildPages() {
   setupScroll->setObjectName("SetupScroll");
   setupScroll->setFrameShape(QFrame::NoFrame);
   setupScroll->setWidgetResizable(true);
+  setupScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setupScroll->setWidget(setup_);
   pages_->addTab(setupScroll, QStringLiteral("Setup"));
   pages_->addTab(new InfoTab(pages_), QStringLiteral("Info"));
@@ -483,6 +484,10 @@ void TForm1::BuildStatusBar() {
     panel->installEventFilter(this);
     statusPanels_[static_cast<size_t>(i)] = panel;
   }
+  timePanel_ = new QLabel(pasek_);
+  timePanel_->setObjectName("pasek_time");
+  timePanel_->setContentsMargins(2, 0, 2, 0);
+  pasek_->addPermanentWidget(timePanel_);
   pasek_->installEventFilter(this);
 }
 
@@ -529,6 +534,7 @@ void TForm1::ConnectRunner() {
     procent_->setValue(static_cast<int>(std::min(position, maximum)));
   });
   connect(&op, &GuiOperator::AddressChanged, adr_, &QLabel::setText);
+  connect(&op, &GuiOperator::TimesChanged, timePanel_, &QLabel::setText);
   connect(&op, &GuiOperator::StatusPanelChanged, this, [this](int index, const QString& text) {
     if (index >= 0 && index < 3) statusPanels_[static_cast<size_t>(index)]->setText(text);
   });
@@ -542,6 +548,7 @@ void TForm1::ConnectRunner() {
   connect(runner_.get(), &CommandRunner::BusyChanged, this, &TForm1::SetBusy);
   connect(runner_.get(), &CommandRunner::Finished, this,
           [this](app::Command command, bool /*failed*/, bool ran) {
+            timePanel_->clear();
             RefreshGrids();
             SyncOptionPanels();
             ShowSystemLine();

@@ -179,6 +179,7 @@ class TForm1 final : public QWidget {
   std::array<FuseForm*, 3> fuseForms_{};
   QStatusBar* pasek_ = nullptr;
   std::array<QLabel*, 3> statusPanels_{};
+  QLabel* timePanel_ = nullptr;  // elapsed and remaining time of a long transfer
 };
 
 // The tab indices of PageControl1.

@@ -183,11 +183,10 @@ TestKoVad2Page::TestKoVad2Page(CommandRunner& runner, QWidget* parent)
       const bool ran = runner_.RunNow([mode, &sent](app::Rig& rig, port::Operator& op) {
         sent = app::SendTestBurst(mode, rig, op);
       });
-      emit BurstReport(!ran     ? QStringLiteral("%1 burst not sent: the port is busy or not set up")
-                                       .arg(caption)
-                       : sent ? QStringLiteral("%1 burst sent").arg(caption)
-                              : QStringLiteral("%1 burst not sent: the port could not be used")
-                                    .arg(caption));
+      emit BurstReport(
+          !ran   ? QStringLiteral("%1 burst not sent: the port is busy or not set up").arg(caption)
+          : sent ? QStringLiteral("%1 burst sent").arg(caption)
+                 : QStringLiteral("%1 burst not sent: the port could not be used").arg(caption));
     });
     row->addWidget(button);
   }

@@ -212,7 +212,7 @@ void WriteFlash(PicContext& ctx, PicChip chip, const image::MemoryImage& flash,
 }
 
 void WriteEepromInt(PicContext& ctx, PicChip chip, const image::MemoryImage& eeprom,
-                    const std::string& picDelay, WriteCycle cycle) {
+                    const std::string& picDelay) {
   const Memory memory = EepromOf(chip);
   port::OperationLog log(ctx, Name("WRITE", memory));
   port::PortSession& s = ctx.session;
@@ -230,7 +230,7 @@ void WriteEepromInt(PicContext& ctx, PicChip chip, const image::MemoryImage& eep
     s.Time().SleepMs(kF876PauseMs);
   }
   WriteCells(ctx, log, memory, eeprom, {memory.cells, false, true},
-             CellCycleFor(chip, cycle, delayMs));
+             CellCycleFor(chip, WriteCycle::EraseAndProgram, delayMs));
   s.SetMCLR(0);
   if (ctx.errorFlag == 0) log.Line("OK");
   log.Line("STOP");

@@ -18,11 +18,11 @@ namespace vexilo::pic {
 // image::ConversionError for a text that is not a number before anything is sent.
 void ReadFlash(PicContext& ctx, PicChip chip, image::MemoryImage& flash);
 void VerifyFlash(PicContext& ctx, PicChip chip, const image::MemoryImage& flash);
-// The programming cycle the FLASH and EEPROM writes start for each cell. EraseAndProgram: Begin
+// The programming cycle the FLASH write starts for each word. EraseAndProgram: Begin
 // Erase/Programming and the write delay. AfterBulkErase, the "Fast write" setting in a
 // sequence that has just bulk-erased the chip: the chip's programming-only cycle with its data
-// sheet time, and cells that are to stay erased only read back. The PIC16F84 has no such cycle
-// and keeps the first.
+// sheet time, and words that are to stay erased only read back. The PIC16F84 has no such cycle
+// and keeps the first. The data EEPROM is always written with erase and program.
 enum class WriteCycle { EraseAndProgram, AfterBulkErase };
 
 // PIC16F84: every word; PIC16F876: the words up to the last one that is not 0x3FFF.
@@ -31,7 +31,7 @@ void WriteFlash(PicContext& ctx, PicChip chip, const image::MemoryImage& flash,
 void ReadEepromInt(PicContext& ctx, PicChip chip, image::MemoryImage& eeprom);
 void VerifyEepromInt(PicContext& ctx, PicChip chip, const image::MemoryImage& eeprom);
 void WriteEepromInt(PicContext& ctx, PicChip chip, const image::MemoryImage& eeprom,
-                    const std::string& picDelay, WriteCycle cycle = WriteCycle::EraseAndProgram);
+                    const std::string& picDelay);
 
 // What a write does for each cell: the command that starts the cycle, the pause after it,
 // and whether a cell that is to stay erased is only read back.

@@ -435,8 +435,8 @@ TEST_F(Window, EveryShippedPackHasDistinctAltKeysAndAsksWhetherTheCardIsInTheRea
     }
     EXPECT_TRUE(Distinct(buttons)) << buttons.join(' ').toStdString();
     for (int m = 1; m <= 5; ++m) {
-      const QStringList keys =
-          AltKeys(Find<QMenu>(QStringLiteral("PopupMenu%1").arg(m).toUtf8().constData())->actions());
+      const QStringList keys = AltKeys(
+          Find<QMenu>(QStringLiteral("PopupMenu%1").arg(m).toUtf8().constData())->actions());
       EXPECT_TRUE(Distinct(keys)) << "menu " << m << ": " << keys.join(' ').toStdString();
     }
     // Text 28 comes before every external EEPROM read, verify and write: no loader is

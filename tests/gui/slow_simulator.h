@@ -16,7 +16,9 @@ namespace vexilo::gui::test {
 class SlowClock final : public port::Clock {
  public:
   SlowClock(port::Clock& inner, double divisor)
-      : inner_(inner), divisor_(divisor), simStart_(inner.NowNs()),
+      : inner_(inner),
+        divisor_(divisor),
+        simStart_(inner.NowNs()),
         wallStart_(std::chrono::steady_clock::now()) {}
 
   void SleepMs(unsigned ms) override {
@@ -33,8 +35,8 @@ class SlowClock final : public port::Clock {
  private:
   void CatchUp() {
     const auto simulated = static_cast<double>(inner_.NowNs() - simStart_) / divisor_;
-    std::this_thread::sleep_until(wallStart_ + std::chrono::nanoseconds(
-                                                   static_cast<int64_t>(simulated)));
+    std::this_thread::sleep_until(wallStart_ +
+                                  std::chrono::nanoseconds(static_cast<int64_t>(simulated)));
   }
 
   port::Clock& inner_;
@@ -68,7 +70,7 @@ class SlowSimBackend final : public port::PortBackend {
 // A rig on the simulated card of the workspace's card type, `divisor` times slower than the
 // simulated time.
 inline std::unique_ptr<app::Rig> SlowSimRig(app::Workspace& ws, port::Operator& op,
-                                           double divisor) {
+                                            double divisor) {
   sim::SimOptions options;
   options.card = app::SimCardType(*ws.Card());
   options.eepromBytes = app::ExtEepromBytes(*ws.Card(), ws.options);

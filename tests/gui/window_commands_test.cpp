@@ -3,8 +3,8 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QRegularExpression>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -171,12 +171,14 @@ TEST_F(WindowCommands, ABlackCardWriteMovesTheBarAndTheAddressLabelAllTheWay) {
   qint64 started = -1, ended = -1;
   int lastValue = bar->value();
   QString lastText = label->text();
+  QString timeShown;
   while (w.Runner().Busy() && clock.elapsed() < 120000) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     const QStringList log = LogTexts();
     if (started < 0 && log.contains("ATMEL WRITE FLASH : START")) started = clock.elapsed();
     if (ended < 0 && log.contains("ATMEL WRITE FLASH : OK")) ended = clock.elapsed();
     if (started < 0 || ended >= 0) continue;
+    if (timeShown.isEmpty()) timeShown = Find<QLabel>("pasek_time")->text();
     if (bar->value() != lastValue) barMoves.push_back(clock.elapsed());
     if (label->text() != lastText) labelMoves.push_back(clock.elapsed());
     lastValue = bar->value();
@@ -196,6 +198,9 @@ TEST_F(WindowCommands, ABlackCardWriteMovesTheBarAndTheAddressLabelAllTheWay) {
   EXPECT_GE(ended - started, 1500) << "slow enough to watch";
   EXPECT_LT(longestGap(barMoves), 500);
   EXPECT_LT(longestGap(labelMoves), 500);
+  EXPECT_TRUE(timeShown.contains(" elapsed, ") && timeShown.endsWith(" left"))
+      << timeShown.toStdString();
+  EXPECT_TRUE(Find<QLabel>("pasek_time")->text().isEmpty()) << "cleared when the command ends";
 }
 
 TEST_F(WindowCommands, APicReadSetsTheOptionPanelAndTheExternalEepromAsksFirst) {

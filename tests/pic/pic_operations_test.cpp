@@ -93,7 +93,7 @@ TEST(PicMemoryOperations, AfterABulkEraseOnlyThePic16f876WritesFaster) {
       Erase(ctx, chip);
       rig.op.Clear();
       const uint64_t start = rig.backend->VirtualTime().NowUs();
-      WriteEepromInt(ctx, chip, eeprom, "10", cycle);
+      WriteEepromInt(ctx, chip, eeprom, "10");
       WriteFlash(ctx, chip, flash, "10", cycle);
       took[int(cycle)] = rig.backend->VirtualTime().NowUs() - start;
       logs[int(cycle)] = rig.op.Texts();

@@ -80,6 +80,7 @@ class RecordingReporter final : public SessionReporter {
     events.push_back("panel" + std::to_string(index) + " " + text);
   }
   void ShowMessage(const std::string& text) override { events.push_back("message " + text); }
+  void PortDiagnostic(const std::string& text) override { events.push_back("diagnostic " + text); }
   void SetBusy(bool busy) override { events.push_back(busy ? "busy" : "idle"); }
   std::vector<std::string> events;
 };
