@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <filesystem>
 #include <iomanip>
 #include <memory>
 
@@ -67,8 +68,21 @@ void SelectExtSize(app::Workspace& ws, const std::string& part) {
 }
 
 // The language pack saved in the settings, from the `lang` folder of the current directory.
+// The language packs: `lang` in the current directory, else the ones installed beside the
+// program (../share/vexilo/lang), as the window finds them.
+std::string LanguageDir() {
+  std::error_code ec;
+  const std::string here = app::DefaultLanguageDir();
+  if (std::filesystem::is_directory(here, ec)) return here;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return here;
+  const std::filesystem::path installed = self.parent_path() / ".." / "share" / "vexilo" / "lang";
+  return std::filesystem::is_directory(installed, ec) ? installed.lexically_normal().string()
+                                                      : here;
+}
+
 void ApplyLanguage(app::Workspace& ws, std::ostream& err) {
-  std::string dir = app::DefaultLanguageDir();
+  std::string dir = LanguageDir();
   std::vector<std::string> problems;
   auto packs = app::ScanLanguagePacks(dir, &problems);
   for (const std::string& problem : problems) err << "vexilo-cli: " << Printable(problem) << '\n';
@@ -376,6 +390,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
       ->expected(1)
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  cli.set_version_flag("--version", std::string("vexilo-cli ") + VEXILO_VERSION,
+                       "print the version and end");
   cli.add_flag("--yes,-y", options.yes, "answer Yes to every question");
   cli.add_flag("--fast-write", options.fastWrite,
                "write whole ATmega pages and wait by polling instead of the fixed write delays; "
@@ -389,6 +405,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     cli.parse(reversed);
   } catch (const CLI::CallForHelp&) {
     out << cli.help();
+    return 0;
+  } catch (const CLI::CallForVersion&) {
+    out << "vexilo-cli " << VEXILO_VERSION << '\n';
     return 0;
   } catch (const CLI::ParseError& e) {
     err << "vexilo-cli: " << e.what() << "\n(see vexilo-cli --help)\n";
