@@ -127,8 +127,9 @@ int main(int argc, char** argv) {
   const auto& c = reporter.counters;
   if (!c.count("ratio")) return 0;
   const double ratio = c.at("ratio");
-  std::printf("window read %.0f ms, vexilo-cli read %.0f ms (medians of turns): %.2f times "
-              "(goal: at most 1.2)\n",
-              c.at("window_ms"), c.at("cli_ms"), ratio);
+  std::printf(
+      "window read %.0f ms, vexilo-cli read %.0f ms (medians of turns): %.2f times "
+      "(goal: at most 1.2)\n",
+      c.at("window_ms"), c.at("cli_ms"), ratio);
   return ratio > 1.2 ? 1 : 0;
 }

@@ -17,26 +17,12 @@
 #include "app/rig.h"
 #include "app/workspace.h"
 #include "avr/avr_operations.h"
+#include "quiet_operator.h"
 #include "sim/sim_backend.h"
 
 namespace {
 
 using namespace vexilo;
-
-class QuietOperator final : public port::Operator {
- public:
-  void Log(const std::string&) override {}
-  void LogError(const std::string&) override {}
-  void SetProgress(uint32_t, uint32_t) override {}
-  void SetAddress(const std::string&) override {}
-  bool AskYesNo(const std::string&) override { return true; }
-  void ShowInfo(const std::string&) override {}
-  bool StopRequested() const override { return false; }
-  void ClearStopRequest() override {}
-  void SetStatusPanel(int, const std::string&) override {}
-  void ShowMessage(const std::string&) override {}
-  void SetBusy(bool) override {}
-};
 
 // A Black Card in a simulated adapter switched to AVR mode, on a workspace of its own.
 struct BlackCardRig {
@@ -51,7 +37,7 @@ struct BlackCardRig {
     rig = std::make_unique<app::Rig>(std::move(backend), simulator, ws, op);
   }
   app::Workspace ws;
-  QuietOperator op;
+  bench::QuietOperator op;
   sim::SimBackend* simulator;
   std::unique_ptr<app::Rig> rig;
 };
@@ -87,17 +73,17 @@ void BM_BlackCardFlashRead(benchmark::State& state) {
   const uint64_t before = bench.simulator->PortAccesses();
   const uint64_t virtualBefore = bench.simulator->VirtualTime().NowUs();
   for (auto _ : state) {
-    app::CommandResult result = app::RunCommand(app::Command::ReadFlash, bench.ws, *bench.rig,
-                                                bench.op);
+    app::CommandResult result =
+        app::RunCommand(app::Command::ReadFlash, bench.ws, *bench.rig, bench.op);
     if (result.failed) state.SkipWithError("the read failed");
   }
   const double accesses = double(bench.simulator->PortAccesses() - before);
   state.counters["accesses"] = benchmark::Counter(accesses, benchmark::Counter::kIsRate);
   state.counters["per_iteration"] =
       benchmark::Counter(accesses, benchmark::Counter::kAvgIterations);
-  state.counters["hardware_s"] = benchmark::Counter(
-      double(bench.simulator->VirtualTime().NowUs() - virtualBefore) / 1e6,
-      benchmark::Counter::kAvgIterations);
+  state.counters["hardware_s"] =
+      benchmark::Counter(double(bench.simulator->VirtualTime().NowUs() - virtualBefore) / 1e6,
+                         benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_BlackCardFlashRead)->Unit(benchmark::kMillisecond);
 

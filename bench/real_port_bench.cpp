@@ -12,34 +12,12 @@
 #include "app/rig.h"
 #include "app/workspace.h"
 #include "port/tty_backend.h"
+#include "quiet_operator.h"
 #include "sim/sim_serial_device.h"
 
 namespace {
 
 using namespace vexilo;
-
-class Recorder final : public port::Operator {
- public:
-  void Log(const std::string& line) override {
-    if (line.rfind("Estimated", 0) == 0) announcement = line;
-  }
-  void LogError(const std::string& line) override { std::printf("  error: %s\n", line.c_str()); }
-  void SetProgress(uint32_t, uint32_t) override {}
-  void SetTimes(uint64_t elapsedUs, uint64_t remainingUs) override {
-    if (firstEstimateUs == 0) firstEstimateUs = elapsedUs + remainingUs;
-  }
-  void SetAddress(const std::string&) override {}
-  bool AskYesNo(const std::string&) override { return true; }
-  void ShowInfo(const std::string&) override {}
-  bool StopRequested() const override { return false; }
-  void ClearStopRequest() override {}
-  void SetStatusPanel(int, const std::string&) override {}
-  void ShowMessage(const std::string& text) override { std::printf("  %s\n", text.c_str()); }
-  void SetBusy(bool) override {}
-
-  std::string announcement;
-  uint64_t firstEstimateUs = 0;
-};
 
 struct Run {
   double simulatedS;
@@ -57,7 +35,7 @@ Run ReadFlash(bool throughSerialDevice) {
   options.card = app::SimCardType(*ws.Card());
   auto sim = std::make_unique<sim::SimBackend>(options);
   sim::SimSerialSyscalls calls(*sim, "/dev/ttyUSB0", 1'000'000);
-  Recorder op;
+  bench::QuietOperator op;
   std::unique_ptr<app::Rig> rig;
   port::VirtualClock& clock = sim->VirtualTime();
   if (throughSerialDevice) {
@@ -73,6 +51,7 @@ Run ReadFlash(bool throughSerialDevice) {
   const bool failed = app::RunCommand(app::Command::ReadFlash, ws, *rig, op).failed;
   const double wall =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+  for (const std::string& line : op.errors) std::printf("  error: %s\n", line.c_str());
   return {double(time.NowUs() - start) / 1e6, wall, double(op.firstEstimateUs) / 1e6,
           op.announcement, failed};
 }

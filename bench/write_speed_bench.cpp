@@ -22,27 +22,12 @@
 #include "app/commands.h"
 #include "app/rig.h"
 #include "app/workspace.h"
+#include "quiet_operator.h"
 #include "sim/sim_backend.h"
 
 namespace {
 
 using namespace vexilo;
-
-class QuietOperator final : public port::Operator {
- public:
-  void Log(const std::string&) override {}
-  void LogError(const std::string& line) override { errors.push_back(line); }
-  void SetProgress(uint32_t, uint32_t) override {}
-  void SetAddress(const std::string&) override {}
-  bool AskYesNo(const std::string&) override { return true; }
-  void ShowInfo(const std::string&) override {}
-  bool StopRequested() const override { return false; }
-  void ClearStopRequest() override {}
-  void SetStatusPanel(int, const std::string&) override {}
-  void ShowMessage(const std::string&) override {}
-  void SetBusy(bool) override {}
-  std::vector<std::string> errors;
-};
 
 struct Case {
   const char* card;  // command-line alias
@@ -74,7 +59,7 @@ void RunWrite(benchmark::State& state, int index, bool fast) {
   for (auto _ : state) {
     state.PauseTiming();
     app::Workspace ws;
-    QuietOperator op;
+    bench::QuietOperator op;
     ws.SetCardTypeText(std::string(app::FindCardTypeByName(c.card)->text));
     ws.settings.autoMode = false;
     ws.settings.avrDelay = ws.settings.picDelay = c.delay;
