@@ -12,16 +12,21 @@ bool SendCommByte(SerialDevice& device, uint8_t value, int timeoutMs) {
   return device.WaitWritable(timeoutMs) && device.WriteByte(value);
 }
 
-void DrainWithTimeout(SerialDevice& device, Clock& clock, int timeoutMs) {
+bool DrainToLine(SerialDevice& device, Clock& clock, int timeoutMs) {
+  return DrainWithTimeout(device, clock, timeoutMs) && device.Drain();
+}
+
+bool DrainWithTimeout(SerialDevice& device, Clock& clock, int timeoutMs) {
   auto queued = device.BytesQueued();
   uint64_t lastProgressUs = clock.NowUs();
   while (queued && *queued > 0) {
-    if (clock.NowUs() - lastProgressUs >= uint64_t(timeoutMs) * 1000) return;
+    if (clock.NowUs() - lastProgressUs >= uint64_t(timeoutMs) * 1000) return false;
     clock.SleepMs(1);
     auto now = device.BytesQueued();
     if (now && *now < *queued) lastProgressUs = clock.NowUs();
     queued = now;
   }
+  return queued.has_value();
 }
 
 TermiosComm::TermiosComm(SerialSyscalls& calls, Clock& clock, std::string portName)
@@ -41,7 +46,7 @@ bool TermiosComm::CommSendByte(uint8_t value) {
   return SendCommByte(device_, value, kOutputTimeoutMs);
 }
 
-bool TermiosComm::CommDrain() { return device_.Drain(); }
+bool TermiosComm::CommDrain() { return DrainToLine(device_, clock_, kOutputTimeoutMs); }
 
 std::string TermiosComm::CommProblem() const {
   const LineFault* fault = device_.Fault();

@@ -41,7 +41,13 @@ class TermiosComm final : public CommPort {
 // room, and dropping whatever came in meanwhile.
 bool SendCommByte(SerialDevice& device, uint8_t value, int timeoutMs);
 
-// Waits for the output queue to empty, giving up after `timeoutMs` without progress.
-void DrainWithTimeout(SerialDevice& device, Clock& clock, int timeoutMs);
+// Waits for the output queue to empty, giving up after `timeoutMs` without progress. True
+// when it emptied.
+bool DrainWithTimeout(SerialDevice& device, Clock& clock, int timeoutMs);
+
+// Lets what was sent leave the line: the driver's queue first, within the output time-out
+// (tcdrain alone has no bound, and a stalled USB adapter would hold it for ever), then
+// tcdrain for the last characters in the chip.
+bool DrainToLine(SerialDevice& device, Clock& clock, int timeoutMs);
 
 }  // namespace vexilo::port

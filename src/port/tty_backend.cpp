@@ -77,6 +77,8 @@ void DeviceComm::CommDisconnect() {
 
 bool DeviceComm::CommSendByte(uint8_t value) { return SendCommByte(device_, value, 500); }
 
+bool DeviceComm::CommDrain() { return DrainToLine(device_, clock_, 500); }
+
 std::string DeviceComm::CommProblem() const {
   const LineFault* fault = device_.Fault();
   return fault ? ExplainDeviceFault(*fault) : std::string{};

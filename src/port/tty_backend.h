@@ -52,7 +52,7 @@ class DeviceComm final : public CommPort {
   void CommSetPortName(const std::string& name) override { device_.SetPath(name); }
   std::string PortName() const override { return device_.Path(); }
   bool CommSendByte(uint8_t value) override;
-  bool CommDrain() override { return device_.Drain(); }
+  bool CommDrain() override;
   std::string CommProblem() const override;
 
  private:

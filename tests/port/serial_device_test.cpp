@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
 
+#include <algorithm>
+
 #include "port/fake_serial.h"
 #include "port/port_diagnostics.h"
 #include "port/termios_comm.h"
@@ -106,11 +108,15 @@ TEST(TermiosCommTest, SendsOneByteOrGivesUpAfterOutputTimeoutAndDrainsOnClose) {
   EXPECT_EQ(fake.lastPollTimeoutMs, 500);
   comm.CommSetPortName("/dev/ttyS3");  // ignored while open
   EXPECT_EQ(comm.PortName(), "/dev/ttyUSB0");
-  fake.outputQueued = 3;  // a line that never drains
+  EXPECT_TRUE(comm.CommDrain());
+  fake.outputQueued = 3;  // a line that never drains: no unbounded tcdrain
+  fake.calls.clear();
+  EXPECT_FALSE(comm.CommDrain());
+  EXPECT_EQ(std::count(fake.calls.begin(), fake.calls.end(), "drain"), 0);
   comm.CommDisconnect();
   EXPECT_FALSE(comm.CommConnected());
-  EXPECT_GE(clock.NowUs(), 500000u);
-  EXPECT_LT(clock.NowUs(), 510000u);
+  EXPECT_GE(clock.NowUs(), 1000000u);
+  EXPECT_LT(clock.NowUs(), 1020000u);
 }
 
 }  // namespace
