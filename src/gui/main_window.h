@@ -101,8 +101,8 @@ class TForm1 final : public QWidget {
   void BuildLogAndPanels();
   void BuildStatusBar();
   void BuildShortcuts();
-  // Places the controls for the window's size: the parts' places at 578 x 519, the extra
-  // height to the grids (three quarters) and the log.
+  // Places the controls for the window's size: at 578 x 519 every control where the original
+  // layout has it; extra height goes to the grids (three quarters) and the log.
   void LayOut();
   QAction* AddItem(QMenu* menu, const char* name, const char* caption);
   void ConnectRunner();

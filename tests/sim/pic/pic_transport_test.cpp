@@ -110,10 +110,10 @@ TEST(PicTransport, EachChipTakesOnlyItsOwnCommands) {
   EXPECT_EQ(b.ReadWord(), 0x0ABC);
 }
 
-// What the programming specifications decide: the address counter stays in configuration
+// What Microchip's programming documents decide: the address counter stays in configuration
 // memory until programming mode is left; the set-up pair is the chip erase only at 0x2007;
-// the PIC16F84 data EEPROM cycle takes the 10 ms of its specification, so the default Write
-// Delay of 10 ms is just enough and 9 ms reads the old byte back.
+// the PIC16F84 data EEPROM cycle takes the 10 ms its programming document gives, so the default
+// Write Delay of 10 ms is just enough and 9 ms reads the old byte back.
 TEST(PicTransport, ConfigCounterChipEraseAddressAndEepromCycle) {
   auto chip = MakePicChip(PicModel::PIC16F84);
   PicBitBang pic(*chip);
