@@ -79,14 +79,16 @@ bool UartAnswers(PortIo& io, uint16_t base) {
 IoBackend::IoBackend(IoBackendConfig config)
     : config_(std::move(config)),
       io_(x86Io_),
-      comm_(SystemSerialSyscalls(), clock_, config_.comDevices[0]) {}
+      commDevice_(SystemSerialSyscalls(), config_.comDevices[0]),
+      comm_(commDevice_, clock_) {}
 
 IoBackend::IoBackend(IoBackendConfig config, PortIo& io, IopermPermission::IopermFunction ioperm,
                      SerialSyscalls& calls)
     : config_(std::move(config)),
       io_(io),
       permission_(ioperm),
-      comm_(calls, clock_, config_.comDevices[0]) {}
+      commDevice_(calls, config_.comDevices[0]),
+      comm_(commDevice_, clock_) {}
 
 std::string IoBackend::DeviceForCom(int index) const {
   if (index < 0 || index >= static_cast<int>(config_.comDevices.size())) return {};

@@ -79,6 +79,7 @@ class IoBackend final : public PortBackend {
   X86PortIo x86Io_;
   PortIo& io_;
   IopermPermission permission_;
+  SerialDevice commDevice_;
   TermiosComm comm_;
   uint16_t lastBase_ = 0;
   bool noUart_ = false;

@@ -80,11 +80,13 @@ bool SerialDevice::ChangeModemLines(int raise, int drop) {
   return true;
 }
 
-std::optional<int> SerialDevice::ModemStatus() {
-  int status = 0;
-  if (!IsOpen() || !Check(calls_.Ioctl(fd_, TIOCMGET, &status), "TIOCMGET")) return std::nullopt;
-  return status;
+std::optional<int> SerialDevice::Query(unsigned long request, const char* call) {
+  int value = 0;
+  if (!IsOpen() || !Check(calls_.Ioctl(fd_, request, &value), call)) return std::nullopt;
+  return value;
 }
+
+std::optional<int> SerialDevice::ModemStatus() { return Query(TIOCMGET, "TIOCMGET"); }
 
 bool SerialDevice::SetBreak(bool on) {
   if (!IsOpen()) return false;
@@ -92,17 +94,9 @@ bool SerialDevice::SetBreak(bool on) {
             : Check(calls_.Ioctl(fd_, TIOCCBRK, nullptr), "TIOCCBRK");
 }
 
-std::optional<int> SerialDevice::BytesWaiting() {
-  int count = 0;
-  if (!IsOpen() || !Check(calls_.Ioctl(fd_, FIONREAD, &count), "FIONREAD")) return std::nullopt;
-  return count;
-}
+std::optional<int> SerialDevice::BytesWaiting() { return Query(FIONREAD, "FIONREAD"); }
 
-std::optional<int> SerialDevice::BytesQueued() {
-  int count = 0;
-  if (!IsOpen() || !Check(calls_.Ioctl(fd_, TIOCOUTQ, &count), "TIOCOUTQ")) return std::nullopt;
-  return count;
-}
+std::optional<int> SerialDevice::BytesQueued() { return Query(TIOCOUTQ, "TIOCOUTQ"); }
 
 bool SerialDevice::WriteByte(uint8_t value) {
   if (!IsOpen()) return false;

@@ -52,6 +52,8 @@ class SerialDevice {
 
  private:
   bool Check(int result, const char* call);
+  // An ioctl that reads one int.
+  std::optional<int> Query(unsigned long request, const char* call);
   bool Refuse(const char* call, int err);
 
   SerialSyscalls& calls_;

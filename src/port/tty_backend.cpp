@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "port/port_diagnostics.h"
-#include "port/termios_comm.h"
 
 namespace vexilo::port {
 
@@ -69,35 +68,20 @@ uint8_t DeviceLines::ReadByte() {
   return lastByte_;
 }
 
-void DeviceComm::CommDisconnect() {
-  if (sessionHolds_ || !device_.IsOpen()) return;  // the session's device stays the session's
-  DrainWithTimeout(device_, clock_, 500);
-  device_.Close();
-}
-
-bool DeviceComm::CommSendByte(uint8_t value) { return SendCommByte(device_, value, 500); }
-
-bool DeviceComm::CommDrain() { return DrainToLine(device_, clock_, 500); }
-
-std::string DeviceComm::CommProblem() const {
-  const LineFault* fault = device_.Fault();
-  return fault ? ExplainDeviceFault(*fault) : std::string{};
-}
-
 TtyBackend::TtyBackend(std::string devicePath)
     : devicePath_(std::move(devicePath)),
       ownClock_(std::make_unique<RealClock>()),
       clock_(*ownClock_),
       device_(SystemSerialSyscalls(), devicePath_),
       lines_(device_),
-      comm_(device_, clock_, inSession_) {}
+      comm_(device_, clock_, &inSession_) {}
 
 TtyBackend::TtyBackend(std::string devicePath, SerialSyscalls& calls, Clock& clock)
     : devicePath_(std::move(devicePath)),
       clock_(clock),
       device_(calls, devicePath_),
       lines_(device_),
-      comm_(device_, clock_, inSession_) {}
+      comm_(device_, clock_, &inSession_) {}
 
 std::string TtyBackend::DeviceForCom(int index) const {
   return index >= 0 && index < 4 ? devicePath_ : std::string{};

@@ -7,6 +7,7 @@
 #include "port/real_clock.h"
 #include "port/serial_device.h"
 #include "port/serial_syscalls.h"
+#include "port/termios_comm.h"
 
 namespace vexilo::port {
 
@@ -36,29 +37,6 @@ class DeviceLines final : public Lines {
   bool rts_ = false;
   bool break_ = false;
   uint8_t lastByte_ = 0;
-};
-
-// `comm` on the same device: while a session holds the device the bytes go out on the
-// session's descriptor and the device stays open afterwards; otherwise it opens the device
-// for the burst and closes it again.
-class DeviceComm final : public CommPort {
- public:
-  DeviceComm(SerialDevice& device, Clock& clock, const bool& sessionHolds)
-      : device_(device), clock_(clock), sessionHolds_(sessionHolds) {}
-
-  bool CommConnect() override { return device_.Open(); }
-  void CommDisconnect() override;
-  bool CommConnected() const override { return device_.IsOpen(); }
-  void CommSetPortName(const std::string& name) override { device_.SetPath(name); }
-  std::string PortName() const override { return device_.Path(); }
-  bool CommSendByte(uint8_t value) override;
-  bool CommDrain() override;
-  std::string CommProblem() const override;
-
- private:
-  SerialDevice& device_;
-  Clock& clock_;
-  const bool& sessionHolds_;
 };
 
 // Any serial device (/dev/ttyUSB0, /dev/ttyACM0, /dev/ttyS0 ...) in the place of the selected
@@ -99,7 +77,7 @@ class TtyBackend final : public PortBackend {
   SerialDevice device_;
   port::DeviceLines lines_;
   bool inSession_ = false;
-  DeviceComm comm_;
+  TermiosComm comm_;
   NoPermissionNeeded permission_;
 };
 

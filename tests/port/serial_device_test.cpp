@@ -98,7 +98,8 @@ TEST(SerialDeviceTest, AVanishedDeviceIsReleasedAndOpensAgainByItsPath) {
 TEST(TermiosCommTest, SendsOneByteOrGivesUpAfterOutputTimeoutAndDrainsOnClose) {
   FakeSerialSyscalls fake;
   VirtualClock clock;
-  TermiosComm comm(fake, clock, "/dev/ttyUSB0");
+  SerialDevice device(fake, "/dev/ttyUSB0");
+  TermiosComm comm(device, clock);
   EXPECT_FALSE(comm.CommSendByte(0x97));  // not open
   ASSERT_TRUE(comm.CommConnect());
   EXPECT_TRUE(comm.CommSendByte(0x97));
