@@ -26,6 +26,7 @@ std::unique_ptr<sim::SimBackend> MakeSimulator(const RigOptions& options, Worksp
   sim.eepromBytes = ExtEepromBytes(*card, ws.options);
   sim.comIndex = ws.settings.avrPicCom;
   sim.faults = sim::ParseFaults(options.simFaults);
+  if (ws.settings.simCard == "isa") sim.phoenix = sim::PhoenixModel::Isa;
   std::optional<AdapterMode> mode = options.simAdapterMode;
   if (mode) sim.mode = ToSim(*mode);
   auto backend = std::make_unique<sim::SimBackend>(sim);

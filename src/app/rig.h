@@ -83,6 +83,9 @@ sim::CardType SimCardType(const CardType& card);
 // bit beyond the chip's program memory, throw std::invalid_argument naming the fault.
 void CheckSimFaults(const std::vector<std::string>& faults, const CardType& card);
 
+// The simulator's cards on the Phoenix reader (Settings::simCard), for help texts.
+inline constexpr const char* kSimCardNames = "behavioural|isa";
+
 // The names the rig accepts, for help texts.
 inline constexpr const char* kBackendNames = "sim|io|tty";
 

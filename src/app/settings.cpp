@@ -109,6 +109,8 @@ Settings SettingsFromIni(const CSimpleIniA& ini) {
   s.cardType = Text(ini, "TYP", "KARTA", d.cardType);
   s.fastWrite = Box(ini, kFastWriteSection, kFastWriteKey, d.fastWrite);
   s.portBackend = Text(ini, kBackendSection, "backend", d.portBackend);
+  s.simCard = Text(ini, kBackendSection, "sim card", d.simCard);
+  if (s.simCard != "isa") s.simCard = d.simCard;
   for (int i = 0; i < 4; ++i) {
     std::string key = "COM" + std::to_string(i + 1);
     s.comDevices[i] = Text(ini, kBackendSection, key.c_str(), d.comDevices[i]);
@@ -146,6 +148,7 @@ void SaveSettings(const std::string& path, const Settings& s) {
   ini.SetValue("Language", "lang", s.language.c_str());
   ini.SetValue(kFastWriteSection, kFastWriteKey, s.fastWrite ? "1" : "0");
   ini.SetValue(kBackendSection, "backend", s.portBackend.c_str());
+  ini.SetValue(kBackendSection, "sim card", s.simCard.c_str());
   for (int i = 0; i < 4; ++i) {
     std::string key = "COM" + std::to_string(i + 1);
     ini.SetValue(kBackendSection, key.c_str(), s.comDevices[i].c_str());

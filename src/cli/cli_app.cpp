@@ -35,6 +35,7 @@ struct Options {
   int com = 0;
   std::string simState;
   std::vector<std::string> simFaults;
+  std::string simCard;
   bool yes = false;
   bool fastWrite = false;
   std::vector<std::string> actionWords;
@@ -138,6 +139,7 @@ class Runner {
     if (!options_.port.empty()) ws_.settings.portBackend = options_.port;
     if (options_.com) ws_.settings.avrPicCom = ws_.settings.phoenixCom = options_.com - 1;
     if (options_.fastWrite) ws_.settings.fastWrite = true;
+    if (!options_.simCard.empty()) ws_.settings.simCard = options_.simCard;
     ApplyLanguage(ws_, err_);
     std::string cardText = ws_.settings.cardType;
     if (!options_.card.empty()) {
@@ -390,6 +392,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
       ->expected(1)
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  cli.add_option("--sim-card", options.simCard,
+                 std::string("the simulated card on the Phoenix reader: ") + app::kSimCardNames +
+                     " (behavioural: the loader model, the default; isa: the chip runs the "
+                     "loader it was given on simavr or gpsim, through vexilo-isa-card)")
+      ->check(CLI::IsMember({"behavioural", "isa"}));
   cli.set_version_flag("--version", std::string("vexilo-cli ") + VEXILO_VERSION,
                        "print the version and end");
   cli.add_flag("--yes,-y", options.yes, "answer Yes to every question");

@@ -58,7 +58,7 @@ std::string CommandRunner::RigKey() const {
   std::string key = s.portBackend + '\n' + std::to_string(s.avrPicCom) + '\n';
   for (const std::string& device : s.comDevices) key += device + '\n';
   if (s.portBackend == "sim" && card) {
-    key += std::string(card->text) + '\n' +
+    key += s.simCard + '\n' + std::string(card->text) + '\n' +
            std::to_string(app::ExtEepromBytes(*card, worker_.options));
   }
   return key;

@@ -135,6 +135,18 @@ QWidget* SetupTab::BuildPorts() {
   g->addWidget(deviceCom_, 1, 0);
   g->addWidget(devicePath_, 1, 1);
   g->addWidget(ports, 2, 0, 1, 2);
+  simCard_ = new QComboBox(box);
+  simCard_->setObjectName("sim_card");
+  simCard_->setToolTip(QStringLiteral(
+      "What runs the card loader in the simulator: the behavioural model, or the chip's own "
+      "program memory on an instruction-set simulator (needs vexilo-isa-card)"));
+  for (const BackendChoice& choice : kSimCardChoices) simCard_->addItem(choice.caption, choice.name);
+  connect(simCard_, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (index < 0) return;
+    settings_.simCard = kSimCardChoices[static_cast<size_t>(index)].name;
+    emit PortChanged();
+  });
+  g->addWidget(simCard_, 3, 0, 1, 2);
   layout->addWidget(box);
   layout->addStretch(1);
   return column;
@@ -281,6 +293,7 @@ void SetupTab::ShowDevice() {
   const bool usesDevice = settings_.portBackend != "sim";
   deviceCom_->setEnabled(usesDevice);
   devicePath_->setEnabled(usesDevice);
+  simCard_->setEnabled(!usesDevice);
 }
 
 void SetupTab::Sync() {
@@ -309,6 +322,8 @@ void SetupTab::Sync() {
       if (s.portBackend == kBackendChoices[i].name) index = static_cast<int>(i);
     }
     backend_->setCurrentIndex(index);
+    const QSignalBlocker quietSimCard(simCard_);
+    simCard_->setCurrentIndex(s.simCard == "isa" ? 1 : 0);
     const QSignalBlocker quietCom(deviceCom_);
     deviceCom_->setCurrentIndex(s.avrPicCom);
   }

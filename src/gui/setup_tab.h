@@ -57,6 +57,7 @@ class SetupTab final : public QWidget {
   QComboBox* backend_ = nullptr;
   QComboBox* deviceCom_ = nullptr;
   QLineEdit* devicePath_ = nullptr;
+  QComboBox* simCard_ = nullptr;  // the simulator's card on the Phoenix reader
 };
 
 // The port backends as the Setup tab offers them: settings name and caption.
@@ -68,6 +69,12 @@ inline constexpr std::array<BackendChoice, 3> kBackendChoices{{
     {"sim", "Simulator"},
     {"io", "x86 port I/O"},
     {"tty", "Serial device"},
+}};
+
+// The simulator's cards on the Phoenix reader: settings name and caption.
+inline constexpr std::array<BackendChoice, 2> kSimCardChoices{{
+    {"behavioural", "Simulated card: loader model"},
+    {"isa", "Simulated card: ISA (chip on simavr/gpsim)"},
 }};
 
 }  // namespace vexilo::gui

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "sim/adapter.h"
+#include "sim/isa/isa_wiring.h"
 #include "sim/avr/avr_chip.h"
 #include "sim/pic/pic_chip.h"
 
@@ -21,6 +22,9 @@ struct CardTypeInfo {
   AvrModel avr;            // when family is Avr
   PicModel pic;            // when family is Pic
   uint32_t eepromDefault;  // 24Cxx bytes fitted by default; 0 = no 24Cxx on the card
+  // The ISA card's chip core and contacts. simavr has no core for the AVR cards' chips; its
+  // ATmega16 stands in for them.
+  IsaWiring isa;
 };
 
 std::span<const CardTypeInfo> CardTypes();

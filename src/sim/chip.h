@@ -69,6 +69,8 @@ class SerialProgrammedChip {
   // needs a crystal oscillator setting (XT or HS) and the watchdog off, as the card loader
   // installers write them.
   virtual bool RunsOnCardClock() const { return true; }
+  // The configuration word the chip runs under (PIC); none for a chip configured by fuses.
+  virtual std::optional<uint16_t> ConfigurationWord() const { return std::nullopt; }
 };
 
 }  // namespace vexilo::sim

@@ -26,6 +26,7 @@ struct SimOptions {
   int comIndex = 0;                         // the adapter's port: 0 .. 3 = COM1 .. COM4
   AdapterMode mode = AdapterMode::Phoenix;  // the adapter's mode at power-up
   SimFaults faults;
+  PhoenixModel phoenix = PhoenixModel::Behavioural;  // what runs the card's firmware
   SimTime ioAccessNs = kIoAccessNs;  // simulated time per port access
   SimTime yieldNs = 1000;            // simulated time per Sleep(0)
 };

@@ -37,9 +37,15 @@ class SimCard {
   std::unique_ptr<PhoenixCard> phoenix_;  // destroyed before the chip it refers to
 };
 
+// What runs the card's firmware on the Phoenix reader: the behavioural loader model, or the
+// ISA card (isa/isa_card.h), the chip's own program memory on an instruction-set simulator.
+enum class PhoenixModel { Behavioural, Isa };
+
 // Builds a card with the simulated chip models. `eepromBytes` 0 takes the card's default;
 // throws std::invalid_argument for a size no 24Cxx has, or any 24Cxx on a card without one.
+// The ISA card throws isa::HelperError when its helper program is missing or does not start.
 std::unique_ptr<SimCard> MakeSimCard(CardType type, uint32_t eepromBytes = 0,
-                                     const SimFaults& faults = {});
+                                     const SimFaults& faults = {},
+                                     PhoenixModel model = PhoenixModel::Behavioural);
 
 }  // namespace vexilo::sim

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "sim/avr/avr_chip.h"
+#include "sim/isa/isa_card.h"
 #include "sim/phoenix/phoenix_sim.h"
 #include "sim/pic/pic_chip.h"
 #include "sim/sim_backend.h"
@@ -10,7 +11,8 @@
 
 namespace vexilo::sim {
 
-std::unique_ptr<SimCard> MakeSimCard(CardType type, uint32_t eepromBytes, const SimFaults& faults) {
+std::unique_ptr<SimCard> MakeSimCard(CardType type, uint32_t eepromBytes, const SimFaults& faults,
+                                     PhoenixModel model) {
   const CardTypeInfo& info = InfoFor(type);
   if (eepromBytes == 0) eepromBytes = info.eepromDefault;
   if (info.eepromDefault == 0 && eepromBytes != 0) {
@@ -23,11 +25,15 @@ std::unique_ptr<SimCard> MakeSimCard(CardType type, uint32_t eepromBytes, const 
                                                    ? MakeAvrChip(info.avr, faults.chip)
                                                    : MakePicChip(info.pic, faults.chip);
   std::unique_ptr<PhoenixCard> phoenix;
-  if (eepromBytes != 0) phoenix = MakePhoenixCard(*chip, eepromBytes, faults.phoenix);
+  if (eepromBytes != 0 && model == PhoenixModel::Isa) {
+    phoenix = std::make_unique<IsaCard>(*chip, eepromBytes, info.isa);
+  } else if (eepromBytes != 0) {
+    phoenix = MakePhoenixCard(*chip, eepromBytes, faults.phoenix);
+  }
   return std::make_unique<SimCard>(type, eepromBytes, std::move(chip), std::move(phoenix));
 }
 
 SimBackend::SimBackend(const SimOptions& options)
-    : SimBackend(options, MakeSimCard(options.card, options.eepromBytes, options.faults)) {}
+    : SimBackend(options, MakeSimCard(options.card, options.eepromBytes, options.faults, options.phoenix)) {}
 
 }  // namespace vexilo::sim

@@ -29,6 +29,9 @@ class PicSerialChip final : public SerialProgrammedChip {
 
   std::string FirmwareFamily() const override;
   bool RunsOnCardClock() const override;
+  std::optional<uint16_t> ConfigurationWord() const override {
+    return memory_.ConfigurationWordValue();
+  }
 
  private:
   // Which Load command filled the data latch last.
