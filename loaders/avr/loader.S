@@ -216,8 +216,9 @@ delay3:
 ; I/O line, one character in each direction. Cycle counts in the comments are from the
 ; instruction that sees the start bit (getc) or drives it (putc).
 
-; Receives one character into val. Waits as long as the line stays idle. The parity bit is
-; sampled but not checked: the reader's UART would not repeat a character anyway.
+; Receives one character into val (the parity bit into bit 6 of aux). Waits as long as the
+; line stays idle. Parity is not checked: the reader's UART would not repeat a character on
+; the T=0 error signal anyway, and the commands carry no check of their own to fall back on.
 getc:
         sbis    IO_PINB, LINE           ; the previous character's stop bit first
         rjmp    getc
@@ -262,7 +263,6 @@ putc:
         lsr     t0
         eor     aux, t0
         andi    aux, 1
-        push    bitCnt
         sbi     IO_DDRB, LINE           ; 0: start bit
         ldi     bitCnt, 9               ; eight data bits, then the parity bit
         ldi     delayCnt, 119           ; 3: 1 + 3 * 119 + 6 = 364
@@ -284,7 +284,6 @@ putc:
         rjmp    .+0
         nop
         cbi     IO_DDRB, LINE           ; p + 372: stop bit
-        pop     bitCnt
         ret
 
 ; ---------------------------------------------------------------------------------------
