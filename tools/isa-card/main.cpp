@@ -153,12 +153,15 @@ int Serve(ChipCore& core, Channel& ch) {
           core.Step();
           const uint8_t now = core.Drive();
           if (now != drive) {
+            const bool stop = wire::BusMayAnswer(drive, now);
             drive = now;
-            ch.Put(wire::msg::kEdge);
+            ch.Put(stop ? wire::msg::kEdge : wire::msg::kEdgeOn);
             ch.Put<uint64_t>(core.Cycle());
             ch.Put<uint8_t>(drive);
-            edge = true;
-            break;
+            if (stop) {
+              edge = true;
+              break;
+            }
           }
         }
         if (!edge) {

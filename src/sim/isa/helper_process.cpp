@@ -121,18 +121,22 @@ void HelperProcess::Input(uint64_t cycle, Pin pin, bool level) {
   Put<uint8_t>(level ? 1 : 0);
 }
 
-HelperProcess::Event HelperProcess::Run(uint64_t cycle) {
+void HelperProcess::Run(uint64_t cycle) {
   Put(msg::kRun);
   Put<uint64_t>(cycle);
   Flush();
-  switch (Get<char>()) {
-    case msg::kEdge: {
-      Event e{true, Get<uint64_t>(), 0};
+}
+
+HelperProcess::Event HelperProcess::Next() {
+  switch (const char type = Get<char>()) {
+    case msg::kEdge:
+    case msg::kEdgeOn: {
+      Event e{type == msg::kEdge ? Event::kEdge : Event::kEdgeRunning, Get<uint64_t>(), 0};
       e.drive = Get<uint8_t>();
       return e;
     }
     case msg::kDone:
-      return {false, Get<uint64_t>(), 0};
+      return {Event::kReached, Get<uint64_t>(), 0};
     case msg::kError:
       Failed(ErrorText());
     default:

@@ -42,12 +42,13 @@ class HelperProcess {
   void Input(uint64_t cycle, Pin pin, bool level);
 
   struct Event {
-    bool edge;       // true: the chip changed its drive; false: the cycle was reached
+    enum Kind { kReached, kEdge, kEdgeRunning } kind;
     uint64_t cycle;  // when
-    uint8_t drive;   // with `edge`: what the chip drives now
+    uint8_t drive;   // with an edge: what the chip drives now
   };
-  // Runs the chip until `cycle` or its next edge.
-  Event Run(uint64_t cycle);
+  // Asks the chip to run until `cycle`; Next() then gives what happens on the way.
+  void Run(uint64_t cycle);
+  Event Next();
 
  private:
   template <typename T>

@@ -12,6 +12,9 @@ constexpr double kBitNs = 16.0 * 12 * 1e9 / 1843200.0;
 // The reader's character: start bit, 8 data bits, even parity, 2 stop bits.
 constexpr unsigned kReaderFrameBits = 12;
 constexpr SimTime kIsaLag = SimTime((kReaderFrameBits + 1) * kBitNs);
+// The least the chip is run for at a time: the reader polls its UART every microsecond or so
+// while it waits for the card, and each run is a round trip to the helper.
+constexpr SimTime kIsaQuantum = 250 * kUs;
 
 std::span<uint8_t> RegionOf(SerialProgrammedChip& chip, std::string_view name) {
   for (auto& region : chip.Regions()) {
@@ -28,6 +31,8 @@ IsaCard::IsaCard(SerialProgrammedChip& chip, uint32_t eepromBytes, const IsaWiri
       isa::FindHelperProgram(),
       std::vector<std::string>{std::string(wiring.core), std::string(wiring.io),
                                std::string(wiring.sda), std::string(wiring.scl)});
+  quantum_ = std::max<uint64_t>(1, kIsaQuantum * helper_->ClockHz() /
+                                       (1000000000ull * helper_->ClocksPerCycle()));
 }
 
 IsaCard::~IsaCard() = default;
@@ -104,15 +109,19 @@ std::optional<uint8_t> IsaCard::TransmitToReader(SimTime now) {
 void IsaCard::RunUntil(SimTime t) {
   if (inReset_) return;
   const uint64_t target = CycleAt(t);
-  while (cycle_ < target) {
-    const isa::HelperProcess::Event e = helper_->Run(target);
-    if (!e.edge) {
+  // Each visit to the helper costs a round trip: the chip is not run for less than a quantum.
+  if (target < cycle_ + quantum_) return;
+  helper_->Run(target);
+  for (;;) {
+    const isa::HelperProcess::Event e = helper_->Next();
+    if (e.kind == isa::HelperProcess::Event::kReached) {
       cycle_ = std::max(e.cycle, target);  // a chip that does not run answers at once
       ReadLine(TimeOf(cycle_));
-      break;
+      return;
     }
     cycle_ = e.cycle;
     ChipEdge(e.cycle, e.drive);
+    if (e.kind == isa::HelperProcess::Event::kEdge) helper_->Run(target);
   }
 }
 

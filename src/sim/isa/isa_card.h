@@ -56,6 +56,7 @@ class IsaCard final : public PhoenixCard {
   bool inReset_ = true;
   SimTime released_ = 0;
   uint64_t cycle_ = 0;              // how far the chip has run since the release
+  uint64_t quantum_ = 1;            // cycles in kIsaQuantum
   uint8_t drive_ = isa::kAllReleased;  // what the chip drives
   // The reader's receiver on the IO line.
   bool ioLevel_ = true;

@@ -24,13 +24,15 @@
 //   'G' Release reset: the chip starts afresh at cycle 0 from the last 'P'.
 //   'I' u64 cycle, u8 pin, u8 level: the outside drives `pin` low (0) or releases it (1) from
 //       `cycle` on (at once when that is already past). Changes come in time order.
-//   'R' u64 cycle: run until `cycle`. The helper stops early at the first cycle at which the
-//       chip changes what it drives on a pin and answers 'E'; it answers 'D' when it reached
-//       `cycle` (or at once when the chip is held in reset or does not run).
+//   'R' u64 cycle: run until `cycle`, then answer 'D' (at once when the chip is held in reset
+//       or does not run). Each change of what the chip drives is told on the way: as 'e' when
+//       the run goes on, as 'E' when the helper stops there and waits for the next request.
+//       It stops where the 24Cxx may answer: SCL falling, or SDA changing while SCL is high.
 //   'Q' Quit.
 // Replies (helper -> simulator):
 //   'V' u32 version, u32 clock Hz, u32 clocks per cycle: once, at start.
-//   'E' u64 cycle, u8 drive mask: the chip's drive changed at `cycle`.
+//   'E' u64 cycle, u8 drive mask: the chip's drive changed at `cycle`; the helper waits.
+//   'e' u64 cycle, u8 drive mask: the same, and the run goes on.
 //   'D' u64 cycle: reached.
 //   'X' u32 n, n bytes text: the helper cannot go on (it then ends).
 #include <cstdint>
@@ -43,6 +45,14 @@ constexpr uint32_t kNoConfig = 0xFFFFFFFF;
 enum Pin : uint8_t { kPinIo = 0, kPinSda = 1, kPinScl = 2, kPinCount = 3 };
 constexpr uint8_t kAllReleased = 0x07;
 
+// Whether the 24Cxx may change its SDA at a change of the chip's drive from `before` to
+// `after`: the run stops there.
+constexpr bool BusMayAnswer(uint8_t before, uint8_t after) {
+  const bool sclBefore = (before >> kPinScl) & 1, sclAfter = (after >> kPinScl) & 1;
+  const bool sdaChanged = ((before ^ after) >> kPinSda) & 1;
+  return (sclBefore && !sclAfter) || (sdaChanged && sclBefore && sclAfter);
+}
+
 namespace msg {
 constexpr char kProgram = 'P';
 constexpr char kHold = 'H';
@@ -52,6 +62,7 @@ constexpr char kRun = 'R';
 constexpr char kQuit = 'Q';
 constexpr char kHello = 'V';
 constexpr char kEdge = 'E';
+constexpr char kEdgeOn = 'e';
 constexpr char kDone = 'D';
 constexpr char kError = 'X';
 }  // namespace msg
