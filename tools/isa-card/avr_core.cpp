@@ -64,6 +64,7 @@ class AvrCore final : public ChipCore {
     avr_->state = cpu_Running;
     start_ = avr_->cycle;
     running_ = true;
+    snapValid_ = false;
   }
 
   void Stop() override { running_ = false; }
@@ -77,6 +78,28 @@ class AvrCore final : public ChipCore {
   void Step() override {
     avr_run(avr_);
     Reassert();
+    ++steps_;
+  }
+
+  // A loop is idle when the whole machine state (registers, I/O, SRAM, SREG, PC) comes back
+  // unchanged at the same program counter with nothing changed outside: from then on each turn
+  // is the same as the last until an input changes. The state is photographed now and then;
+  // a turn back to its program counter is compared with it.
+  void SkipIdle(uint64_t limit) override {
+    const size_t bytes = size_t(avr_->ramend) + 1;
+    if (!snapValid_ || steps_ - snapStep_ > kSnapEvery) {
+      TakeSnapshot(bytes);
+      return;
+    }
+    if (avr_->pc != snapPc_ || outside_ != snapOutside_) return;
+    if (std::memcmp(avr_->sreg, snapSreg_, sizeof snapSreg_) != 0 ||
+        std::memcmp(avr_->data, snap_.data(), bytes) != 0) {
+      return;
+    }
+    const uint64_t period = avr_->cycle - snapCycle_;
+    const uint64_t now = Cycle();
+    if (period != 0 && limit > now) avr_->cycle += (limit - now) / period * period;
+    snapCycle_ = avr_->cycle;
   }
 
   uint8_t Drive() const override {
@@ -94,6 +117,18 @@ class AvrCore final : public ChipCore {
   }
 
  private:
+  static constexpr uint64_t kSnapEvery = 512;
+
+  void TakeSnapshot(size_t bytes) {
+    snap_.assign(avr_->data, avr_->data + bytes);
+    std::memcpy(snapSreg_, avr_->sreg, sizeof snapSreg_);
+    snapPc_ = avr_->pc;
+    snapCycle_ = avr_->cycle;
+    snapStep_ = steps_;
+    snapOutside_ = outside_;
+    snapValid_ = true;
+  }
+
   // The pin register bits of the three contacts hold the outside's levels; simavr rewrites
   // them when the program writes the port, so they are set again after every instruction.
   void Reassert() {
@@ -109,6 +144,14 @@ class AvrCore final : public ChipCore {
   uint8_t outside_ = 0x07;
   uint64_t start_ = 0;
   bool running_ = false;
+  uint64_t steps_ = 0;
+  std::vector<uint8_t> snap_;
+  uint8_t snapSreg_[8]{};
+  uint32_t snapPc_ = 0;
+  uint64_t snapCycle_ = 0;
+  uint64_t snapStep_ = 0;
+  uint8_t snapOutside_ = 0;
+  bool snapValid_ = false;
 };
 
 }  // namespace

@@ -34,6 +34,10 @@ class ChipCore {
   virtual uint64_t Cycle() const = 0;
   // Executes one instruction.
   virtual void Step() = 0;
+  // When the chip is going round a loop that changes nothing (waiting for a pin that stays
+  // put), jumps over whole turns of it as long as the cycle stays at or below `limit`. Called
+  // before each step; the default never skips.
+  virtual void SkipIdle(uint64_t /*limit*/) {}
   // What the chip drives on the three contacts (bit n set: pin n released or driven high).
   virtual uint8_t Drive() const = 0;
   // The levels the outside world puts on the three contacts (bit n set: released); the chip

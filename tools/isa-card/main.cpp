@@ -150,6 +150,7 @@ int Serve(ChipCore& core, Channel& ch) {
         bool edge = false;
         while (core.Running() && core.Cycle() < until) {
           applyDue();
+          core.SkipIdle(inputs.empty() ? until : std::min(until, inputs.front().cycle));
           core.Step();
           const uint8_t now = core.Drive();
           if (now != drive) {

@@ -14,7 +14,7 @@ constexpr unsigned kReaderFrameBits = 12;
 constexpr SimTime kIsaLag = SimTime((kReaderFrameBits + 1) * kBitNs);
 // The least the chip is run for at a time: the reader polls its UART every microsecond or so
 // while it waits for the card, and each run is a round trip to the helper.
-constexpr SimTime kIsaQuantum = 250 * kUs;
+constexpr SimTime kIsaQuantum = 1 * kMs;
 
 std::span<uint8_t> RegionOf(SerialProgrammedChip& chip, std::string_view name) {
   for (auto& region : chip.Regions()) {
