@@ -2,6 +2,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/commands.h"
 #include "app/mode_switch.h"
@@ -22,9 +23,14 @@ bool RunFullPicProgramming(Workspace& ws, Rig& rig, port::Operator& op);
 
 // The loader family of a card type with an external EEPROM.
 std::optional<extee::LoaderFamily> LoaderFamilyOf(const CardType& card);
-// The card loader from the `loader` folder; on the simulator, when the folder has none, the
-// simulator's test loader stands in for it. A loader that cannot be had is a red log line and
-// the error flag, and gives nothing.
+// Where the open card loaders are, in the order they are looked for after the `loader` folder
+// of the current directory: installed beside the program, then the build tree's.
+std::vector<std::string> OpenLoaderDirs();
+
+// The card loader for `family`: the `loader` folder of the current directory, else (on the
+// behavioural simulated card) the simulator's test loader, else the open loaders. Logs which
+// file it took. A loader that cannot be had is a red log line and the error flag, and gives
+// nothing.
 std::optional<extee::LoaderImage> CardLoader(Workspace& ws, Rig& rig, port::Operator& op,
                                              extee::LoaderFamily family);
 // The result line of a programming sequence: "<prefix> : ERROR" in red when the error flag

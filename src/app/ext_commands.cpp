@@ -61,16 +61,43 @@ std::optional<extee::LoaderFamily> LoaderFamilyOf(const CardType& card) {
   return std::nullopt;
 }
 
+std::vector<std::string> OpenLoaderDirs() {
+  std::vector<std::string> dirs;
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    dirs.push_back(
+        (self.parent_path() / ".." / "share" / "vexilo" / "loader").lexically_normal().string());
+  }
+#ifdef VEXILO_LOADER_BUILD_DIR
+  dirs.push_back(VEXILO_LOADER_BUILD_DIR);
+#endif
+  return dirs;
+}
+
 std::optional<extee::LoaderImage> CardLoader(Workspace& ws, Rig& rig, port::Operator& op,
                                              extee::LoaderFamily family) {
   const std::string path = extee::LoaderFileName(family);
   try {
-    if (rig.Simulator() && !std::filesystem::exists(path)) {
+    // The `loader` folder of the current directory first: the loader that came with the card.
+    std::string found = std::filesystem::exists(path) ? path : std::string();
+    // The behavioural simulated card runs only its own test loader; anything else, the open
+    // loaders this program ships.
+    const bool behavioural = rig.Simulator() && ws.settings.simCard != "isa";
+    if (found.empty() && behavioural) {
       op.Log("(simulator: its test loader stands in for " + path + ")");
       return extee::ParseLoaderHex(family, sim::MakeSimLoaderHex(SimFamily(family)),
                                    "simulator test loader");
     }
-    return extee::ReadLoaderFile(family, path);
+    const std::string file = std::filesystem::path(path).filename().string();
+    for (const std::string& dir : OpenLoaderDirs()) {
+      if (!found.empty()) break;
+      const std::string open = dir + "/" + file;
+      if (std::filesystem::exists(open)) found = open;
+    }
+    if (found.empty()) found = path;  // missing: the error names the file the card should bring
+    else op.Log("(card loader: " + found + ")");
+    return extee::ReadLoaderFile(family, found);
   } catch (const extee::LoaderFileError& e) {
     // The installation has begun as far as the log goes: its START line comes first.
     op.Log(std::string(family == extee::LoaderFamily::Avr ? "ATMEL" : "PIC") +

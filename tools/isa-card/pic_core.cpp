@@ -83,7 +83,7 @@ class PicCore final : public ChipCore {
   uint64_t Cycle() const override { return get_cycles().get() - start_; }
   void Step() override {
     cpu_->step(1, false);
-    if (Drive() != applied_) Apply();
+    Apply();
   }
 
   uint8_t Drive() const override {
@@ -102,13 +102,19 @@ class PicCore final : public ChipCore {
 
  private:
   // Each pin reads the wired AND of the outside's level and the chip's own drive; gpsim takes
-  // a level from outside as a forced driven state.
+  // a level from outside as a forced driven state. gpsim may recompute a pin's state from its
+  // port (after a reset, or when the direction changes), so a level that does not read back is
+  // forced again.
   void Apply() {
     const uint8_t drive = Drive();
     const uint8_t levels = outside_ & drive;
     for (int i = 0; i < 3; ++i) {
-      const char level = (levels >> i) & 1 ? '1' : '0';
-      if (fresh_ || pins_[i]->getForcedDrivenState() != level) pins_[i]->forceDrivenState(level);
+      const bool level = (levels >> i) & 1;
+      if (fresh_ || pins_[i]->getForcedDrivenState() != (level ? '1' : '0') ||
+          pins_[i]->getState() != level) {
+        pins_[i]->forceDrivenState(level ? '0' : '1');
+        pins_[i]->forceDrivenState(level ? '1' : '0');
+      }
     }
     applied_ = drive;
     fresh_ = false;

@@ -1,6 +1,8 @@
 #include "sim/isa/isa_card.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace vexilo::sim {
@@ -26,7 +28,7 @@ std::span<uint8_t> RegionOf(SerialProgrammedChip& chip, std::string_view name) {
 }  // namespace
 
 IsaCard::IsaCard(SerialProgrammedChip& chip, uint32_t eepromBytes, const IsaWiring& wiring)
-    : chip_(chip), eeprom_(eepromBytes), pins_(eeprom_) {
+    : chip_(chip), eeprom_(eepromBytes), pins_(eeprom_), trace_(std::getenv("VEXILO_ISA_TRACE")) {
   helper_ = std::make_unique<isa::HelperProcess>(
       isa::FindHelperProgram(),
       std::vector<std::string>{std::string(wiring.core), std::string(wiring.io),
@@ -76,6 +78,7 @@ void IsaCard::SetReset(bool active, SimTime now) {
 
 void IsaCard::ReceiveFromReader(uint8_t value, SimTime now) {
   if (inReset_) return;
+  if (trace_) std::fprintf(stderr, "isa %10.3f ms reader -> %02X\n", now / 1e6, value);
   RunUntil(now > kIsaLag ? now - kIsaLag : 0);
   // The character's bits on the line, from its start bit to its first stop bit.
   const double start = double(now) - kReaderFrameBits * kBitNs;
@@ -154,6 +157,7 @@ void IsaCard::ReadLine(SimTime t) {
     if (samples_ >= 1 && samples_ <= 8 && ioLevel_) frame_ |= uint16_t(1u << (samples_ - 1));
     if (++samples_ == 11) {
       toReader_.push_back({uint8_t(frame_), sample});
+      if (trace_) std::fprintf(stderr, "isa %10.3f ms card -> %02X\n", sample / 1e6, frame_ & 0xFF);
       frameStart_.reset();
     }
   }

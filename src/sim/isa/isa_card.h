@@ -68,6 +68,7 @@ class IsaCard final : public PhoenixCard {
     SimTime complete;
   };
   std::deque<Received> toReader_;
+  bool trace_;  // $VEXILO_ISA_TRACE: the characters on the IO line go to stderr
 };
 
 }  // namespace vexilo::sim
