@@ -24,7 +24,8 @@ bool RunFullPicProgramming(Workspace& ws, Rig& rig, port::Operator& op);
 // The loader family of a card type with an external EEPROM.
 std::optional<extee::LoaderFamily> LoaderFamilyOf(const CardType& card);
 // Where the open card loaders are, in the order they are looked for after the `loader` folder
-// of the current directory: installed beside the program, then the build tree's.
+// of the current directory: installed beside the program, the build tree's, then where the
+// build installs them.
 std::vector<std::string> OpenLoaderDirs();
 
 // The card loader for `family`: the `loader` folder of the current directory, else (on the

@@ -72,6 +72,9 @@ std::vector<std::string> OpenLoaderDirs() {
 #ifdef VEXILO_LOADER_BUILD_DIR
   dirs.push_back(VEXILO_LOADER_BUILD_DIR);
 #endif
+#ifdef VEXILO_LOADER_INSTALL_DIR
+  dirs.push_back(VEXILO_LOADER_INSTALL_DIR);
+#endif
   return dirs;
 }
 

@@ -39,6 +39,9 @@ std::string FindHelperProgram() {
       if (Runnable(candidate)) return candidate.lexically_normal().string();
     }
   }
+#ifdef VEXILO_ISA_CARD_INSTALL_PATH
+  if (Runnable(VEXILO_ISA_CARD_INSTALL_PATH)) return VEXILO_ISA_CARD_INSTALL_PATH;
+#endif
 #ifdef VEXILO_ISA_CARD_BUILD_PATH
   if (Runnable(VEXILO_ISA_CARD_BUILD_PATH)) return VEXILO_ISA_CARD_BUILD_PATH;
 #endif
