@@ -106,6 +106,11 @@ int Serve(ChipCore& core, Channel& ch) {
   std::deque<Input> inputs;
   uint8_t outside = wire::kAllReleased;
   uint8_t drive = wire::kAllReleased;
+  std::deque<uint8_t> script;  // the 24Cxx's SDA at the next SCL falls
+  bool hold = false;
+  auto setOutside = [&](uint8_t pin, bool level) {
+    outside = uint8_t(level ? outside | (1u << pin) : outside & ~(1u << pin));
+  };
   auto applyDue = [&] {
     while (!inputs.empty() && inputs.front().cycle <= core.Cycle()) {
       const Input in = inputs.front();
@@ -121,13 +126,23 @@ int Serve(ChipCore& core, Channel& ch) {
         eeprom = Bytes(ch);
         config = ch.Get<uint32_t>();
         break;
+      case wire::msg::kSdaScript: {
+        script.resize(ch.Get<uint8_t>());
+        for (auto& level : script) level = ch.Get<uint8_t>();
+        hold = ch.Get<uint8_t>() != 0;
+        break;
+      }
       case wire::msg::kHold:
         core.Stop();
         inputs.clear();
+        script.clear();
+        hold = false;
         drive = wire::kAllReleased;
         break;
       case wire::msg::kGo:
         inputs.clear();
+        script.clear();
+        hold = false;
         core.Start(program, eeprom, config);
         core.SetOutside(outside);
         drive = core.Running() ? core.Drive() : wire::kAllReleased;
@@ -154,7 +169,20 @@ int Serve(ChipCore& core, Channel& ch) {
           core.Step();
           const uint8_t now = core.Drive();
           if (now != drive) {
-            const bool stop = wire::BusMayAnswer(drive, now);
+            bool stop = wire::StartOrStop(drive, now);
+            if (wire::SclFalls(drive, now)) {
+              if (!script.empty()) {
+                setOutside(wire::kPinSda, script.front() != 0);
+                core.SetOutside(outside);
+                script.pop_front();
+              } else if (!hold) {
+                stop = true;
+              }
+            }
+            if (stop) {
+              script.clear();
+              hold = false;
+            }
             drive = now;
             ch.Put(stop ? wire::msg::kEdge : wire::msg::kEdgeOn);
             ch.Put<uint64_t>(core.Cycle());

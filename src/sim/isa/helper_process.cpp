@@ -130,6 +130,13 @@ void HelperProcess::Run(uint64_t cycle) {
   Flush();
 }
 
+void HelperProcess::SdaScript(const std::vector<bool>& levels, bool hold) {
+  Put(msg::kSdaScript);
+  Put<uint8_t>(uint8_t(levels.size()));
+  for (bool level : levels) Put<uint8_t>(level ? 1 : 0);
+  Put<uint8_t>(hold ? 1 : 0);
+}
+
 HelperProcess::Event HelperProcess::Next() {
   switch (const char type = Get<char>()) {
     case msg::kEdge:

@@ -40,6 +40,7 @@ class HelperProcess {
   void Hold();
   void Go();
   void Input(uint64_t cycle, Pin pin, bool level);
+  void SdaScript(const std::vector<bool>& levels, bool hold);
 
   struct Event {
     enum Kind { kReached, kEdge, kEdgeRunning } kind;

@@ -60,6 +60,7 @@ void IsaCard::SetReset(bool active, SimTime now) {
     pins_.Master((drive_ >> isa::kPinSda) & 1, true, now);
     pins_.Master(true, true, now);
     drive_ = isa::kAllReleased;
+    script_.clear();
     frameStart_.reset();
     ioLevel_ = true;
     while (!toReader_.empty() && toReader_.back().complete > now) toReader_.pop_back();
@@ -74,6 +75,8 @@ void IsaCard::SetReset(bool active, SimTime now) {
   helper_->Input(0, isa::kPinSda, pins_.Sda());
   helper_->Input(0, isa::kPinScl, true);
   helper_->Go();
+  helperSda_ = pins_.Sda();
+  SendScript();
 }
 
 void IsaCard::ReceiveFromReader(uint8_t value, SimTime now) {
@@ -123,13 +126,20 @@ void IsaCard::RunUntil(SimTime t) {
       return;
     }
     cycle_ = e.cycle;
-    ChipEdge(e.cycle, e.drive);
+    ChipEdge(e.cycle, e.drive, e.kind == isa::HelperProcess::Event::kEdge);
     if (e.kind == isa::HelperProcess::Event::kEdge) helper_->Run(target);
   }
 }
 
-void IsaCard::ChipEdge(uint64_t cycle, uint8_t drive) {
+void IsaCard::SendScript() {
+  const EepromPins::Script script = pins_.Ahead();
+  script_.assign(script.levels.begin(), script.levels.end());
+  helper_->SdaScript(script.levels, script.holdAfter);
+}
+
+void IsaCard::ChipEdge(uint64_t cycle, uint8_t drive, bool stopped) {
   const SimTime t = TimeOf(cycle);
+  const uint8_t before = drive_;
   const uint8_t changed = drive ^ drive_;
   drive_ = drive;
   if (changed & (1u << isa::kPinIo)) {
@@ -142,9 +152,17 @@ void IsaCard::ChipEdge(uint64_t cycle, uint8_t drive) {
     }
   }
   if (changed & ((1u << isa::kPinSda) | (1u << isa::kPinScl))) {
-    const bool before = pins_.Sda();
-    const bool after = pins_.Master((drive >> isa::kPinSda) & 1, (drive >> isa::kPinScl) & 1, t);
-    if (after != before) helper_->Input(cycle, isa::kPinSda, after);
+    // What the helper did to SDA by the script at a fall it went on from.
+    if (!stopped && isa::SclFalls(before, drive) && !script_.empty()) {
+      helperSda_ = script_.front();
+      script_.pop_front();
+    }
+    const bool sda = pins_.Master((drive >> isa::kPinSda) & 1, (drive >> isa::kPinScl) & 1, t);
+    if (sda != helperSda_) {
+      helperSda_ = sda;
+      helper_->Input(cycle, isa::kPinSda, sda);
+    }
+    if (stopped) SendScript();
   }
 }
 

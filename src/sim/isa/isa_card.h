@@ -44,7 +44,8 @@ class IsaCard final : public PhoenixCard {
 
  private:
   void RunUntil(SimTime t);
-  void ChipEdge(uint64_t cycle, uint8_t drive);
+  void ChipEdge(uint64_t cycle, uint8_t drive, bool stopped);
+  void SendScript();
   void ReadLine(SimTime t);
   uint64_t CycleAt(SimTime t) const;
   SimTime TimeOf(uint64_t cycle) const;
@@ -58,6 +59,9 @@ class IsaCard final : public PhoenixCard {
   uint64_t cycle_ = 0;              // how far the chip has run since the release
   uint64_t quantum_ = 1;            // cycles in kIsaQuantum
   uint8_t drive_ = isa::kAllReleased;  // what the chip drives
+  // The 24Cxx's SDA as the helper has it, and what is left of the script it follows.
+  bool helperSda_ = true;
+  std::deque<bool> script_;
   // The reader's receiver on the IO line.
   bool ioLevel_ = true;
   std::optional<SimTime> frameStart_;

@@ -24,10 +24,15 @@
 //   'G' Release reset: the chip starts afresh at cycle 0 from the last 'P'.
 //   'I' u64 cycle, u8 pin, u8 level: the outside drives `pin` low (0) or releases it (1) from
 //       `cycle` on (at once when that is already past). Changes come in time order.
+//   'S' u8 n, n bytes 0/1, u8 hold: the 24Cxx's SDA at the next SCL falling edges: at each of
+//       the next n falls the helper lets SDA go (1) or pulls it low (0) itself, as the part would,
+//       and goes on; after them it goes on without changing SDA when `hold` is 1, else it stops
+//       at the next fall. A stop drops what is left. Without one the helper stops at every fall.
 //   'R' u64 cycle: run until `cycle`, then answer 'D' (at once when the chip is held in reset
 //       or does not run). Each change of what the chip drives is told on the way: as 'e' when
 //       the run goes on, as 'E' when the helper stops there and waits for the next request.
-//       It stops where the 24Cxx may answer: SCL falling, or SDA changing while SCL is high.
+//       It stops where the 24Cxx may answer: SCL falling (unless an 'S' covers it), or SDA
+//       changing while SCL is high (START and STOP).
 //   'Q' Quit.
 // Replies (helper -> simulator):
 //   'V' u32 version, u32 clock Hz, u32 clocks per cycle: once, at start.
@@ -45,12 +50,12 @@ constexpr uint32_t kNoConfig = 0xFFFFFFFF;
 enum Pin : uint8_t { kPinIo = 0, kPinSda = 1, kPinScl = 2, kPinCount = 3 };
 constexpr uint8_t kAllReleased = 0x07;
 
-// Whether the 24Cxx may change its SDA at a change of the chip's drive from `before` to
-// `after`: the run stops there.
-constexpr bool BusMayAnswer(uint8_t before, uint8_t after) {
-  const bool sclBefore = (before >> kPinScl) & 1, sclAfter = (after >> kPinScl) & 1;
-  const bool sdaChanged = ((before ^ after) >> kPinSda) & 1;
-  return (sclBefore && !sclAfter) || (sdaChanged && sclBefore && sclAfter);
+// The changes of the chip's drive at which the 24Cxx may change its SDA.
+constexpr bool SclFalls(uint8_t before, uint8_t after) {
+  return ((before >> kPinScl) & 1) && !((after >> kPinScl) & 1);
+}
+constexpr bool StartOrStop(uint8_t before, uint8_t after) {
+  return ((before >> kPinScl) & 1) && ((after >> kPinScl) & 1) && (((before ^ after) >> kPinSda) & 1);
 }
 
 namespace msg {
@@ -59,6 +64,7 @@ constexpr char kHold = 'H';
 constexpr char kGo = 'G';
 constexpr char kInput = 'I';
 constexpr char kRun = 'R';
+constexpr char kSdaScript = 'S';
 constexpr char kQuit = 'Q';
 constexpr char kHello = 'V';
 constexpr char kEdge = 'E';

@@ -84,6 +84,39 @@ void EepromPins::Falling(SimTime now) {
   }
 }
 
+EepromPins::Script EepromPins::Ahead() const {
+  Script script;
+  switch (mode_) {
+    case Mode::Idle:
+      script.holdAfter = true;
+      break;
+    case Mode::Receive: {
+      // Released up to the fall after the eighth bit, which brings the acknowledge (or not).
+      const unsigned falls = bits_ < 8 ? (scl_ ? 8 - bits_ : 7 - bits_) : 0;
+      script.levels.assign(falls, true);
+      break;
+    }
+    case Mode::AckOut:
+      // The fall after the acknowledge: a read's next byte needs the part's memory then.
+      if (!acked_) {
+        script.levels = {true};
+        script.holdAfter = true;
+      } else if (!reading_) {
+        script.levels.assign(8, true);
+      }
+      break;
+    case Mode::Send:
+      for (unsigned bit = bits_ + 1; bit < 8; ++bit) {
+        script.levels.push_back((shift_ >> (7 - bit)) & 1);
+      }
+      script.levels.push_back(true);  // released for the master's acknowledge
+      break;
+    case Mode::AckIn:
+      break;  // the master's acknowledge decides
+  }
+  return script;
+}
+
 void EepromPins::LoadByte(SimTime now) {
   shift_ = eeprom_.Read(now);
   bits_ = 0;

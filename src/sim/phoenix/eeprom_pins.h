@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "sim/phoenix/eeprom_24cxx.h"
 #include "sim/sim_time.h"
@@ -24,6 +25,15 @@ class EepromPins {
 
   // What the part drives on SDA (true = released).
   bool Sda() const { return sdaOut_; }
+
+  // What the part will drive on SDA at the next SCL falling edges, as far as that does not
+  // depend on what the master does meanwhile (START and STOP aside): the levels at the next
+  // falls in order, then with `holdAfter` no change at any later fall either.
+  struct Script {
+    std::vector<bool> levels;
+    bool holdAfter = false;
+  };
+  Script Ahead() const;
 
  private:
   enum class Mode { Idle, Receive, AckOut, Send, AckIn };
