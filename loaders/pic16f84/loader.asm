@@ -32,8 +32,8 @@ MAX_DATA        equ 16
 CHECK_BYTE      equ 0
 EE_ADDRESS_BYTES equ 1
 EE_PAGE         equ 8           ; 24C01/02 pages; the 24C04..16 have 16
-EE_POLL_TRIES   equ 100
-BUS_PROBE_PASSES equ 6
+EE_POLL_TRIES   equ 50
+BUS_PROBE_PASSES equ 4
 ATR_LENGTH      equ 10
 
     #include "ram.inc"

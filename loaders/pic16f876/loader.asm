@@ -34,8 +34,8 @@ MAX_DATA        equ 32
 CHECK_BYTE      equ 1
 EE_ADDRESS_BYTES equ 2
 EE_PAGE         equ 32          ; 24C32/64 pages; the 24C128 and up have 64 or 128
-EE_POLL_TRIES   equ 100
-BUS_PROBE_PASSES equ 6
+EE_POLL_TRIES   equ 50
+BUS_PROBE_PASSES equ 4
 ATR_LENGTH      equ 3
 CODE_LIMIT      equ 0x240
 
