@@ -135,5 +135,121 @@ TEST(Ft232rTest, TransfersCostFramesTheBitClockAndTheLatencyTimer) {
   }
 }
 
+// libftdi's description strings and the errors a user meets at open.
+TEST(Ft232rTest, OpenFindsDevicesByDescriptionAndFailsAsLibftdiDoes) {
+  SimFtdiDevice second = DefaultSimFtdiDevice();
+  second.info.serial = "VXSIM002";
+  second.info.busPath = "d:001/007";
+  second.wired = false;
+  struct Case {
+    const char* description;
+    SimFtdiAccess access;  // of the first device
+    int result;
+    std::string error;
+    size_t opened;  // the device whose chip the open reached
+  };
+  const std::vector<Case> cases = {
+      {"i:0x0403:0x6001", SimFtdiAccess::Granted, 0, "all fine", 0},
+      {"i:1027:24577:1", SimFtdiAccess::Granted, 0, "all fine", 1},
+      {"s:0x0403:0x6001:VXSIM002", SimFtdiAccess::Granted, 0, "all fine", 1},
+      {"d:1/7", SimFtdiAccess::Granted, 0, "all fine", 1},
+      {"d:001/002", SimFtdiAccess::Granted, 0, "all fine", 0},
+      {"s:0x0403:0x6001:OTHER", SimFtdiAccess::Granted, -3, "device not found", 0},
+      {"i:0x0403:0x6015", SimFtdiAccess::Granted, -3, "device not found", 0},
+      {"d:2/2", SimFtdiAccess::Granted, -3, "device not found", 0},
+      {"s:0x0403:0x6001", SimFtdiAccess::Granted, -11, "illegal description format", 0},
+      {"VXSIM001", SimFtdiAccess::Granted, -11, "illegal description format", 0},
+      {"i:0x0403:0x6001", SimFtdiAccess::NoPermission, -4, "usb_open() failed", 0},
+      {"d:1/2", SimFtdiAccess::NoPermission, -4, "libusb_open() failed", 0},
+      {"i:0x0403:0x6001", SimFtdiAccess::DetachDenied, -8, "inappropriate permissions on device!",
+       0},
+      {"i:0x0403:0x6001", SimFtdiAccess::ClaimFails, -5,
+       "unable to claim usb device. Make sure the default FTDI driver is not in use", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.description);
+    SimFtdiOptions options;
+    options.devices[0].access = c.access;
+    options.devices.push_back(second);
+    Rig rig(AdapterMode::Avr, options);
+    std::vector<port::FtdiDeviceInfo> found;
+    ASSERT_EQ(rig.calls.FindAll(found), 2);
+    EXPECT_EQ(found[0].description,
+              c.access == SimFtdiAccess::NoPermission ? "" : "FT232R USB UART");
+    EXPECT_EQ(found[1].serial, "VXSIM002");
+    EXPECT_EQ(rig.calls.OpenString(c.description), c.result);
+    EXPECT_EQ(rig.calls.ErrorString(), c.error);
+    EXPECT_EQ(rig.calls.IsOpen(), c.result == 0);
+    if (c.result == 0) {
+      ASSERT_EQ(rig.calls.SetBitmode(kTxd, ftdi::kBitmodeSyncBb), 0);
+      EXPECT_EQ(rig.calls.Chip(c.opened).Mode(), Ft232rMode::SyncBitbang);
+      EXPECT_EQ(rig.calls.Chip(1 - c.opened).Mode(), Ft232rMode::Uart);
+    }
+  }
+}
+
+// UART mode for the Phoenix link: the word format, RTS as the card's reset, the characters
+// written reach the card, and the echo and the card's answer come back.
+TEST(Ft232rTest, UartModeTalksToTheCardThroughTheAdapter) {
+  Rig rig(AdapterMode::Phoenix);
+  ASSERT_EQ(rig.calls.OpenString("s:0x0403:0x6001:VXSIM001"), 0);
+  ASSERT_EQ(rig.calls.SetBaudrate(9600), 0);
+  ASSERT_EQ(rig.calls.SetLineProperty(ftdi::kBits8, ftdi::kStopBit2, ftdi::kParityEven, false), 0);
+  ASSERT_EQ(rig.calls.SetDtrRts(false, true), 0);
+  ASSERT_FALSE(rig.fake.phoenix->resets.empty());
+  EXPECT_TRUE(rig.fake.phoenix->resets.back().first) << "RTS asserted holds the card in reset";
+  ASSERT_EQ(rig.calls.SetDtrRts(false, false), 0);
+  EXPECT_FALSE(rig.fake.phoenix->resets.back().first);
+
+  const Bytes command = {0x01, 0x02, 0x03};
+  const SimTime written = rig.Now();
+  ASSERT_EQ(rig.calls.WriteData(command.data(), int(command.size())), 3);
+  rig.fake.phoenix->Send({0x90, 0x00}, written + 6 * kMs);
+  rig.sim.VirtualTime().SleepMs(10);
+  uint16_t status = 0;
+  ASSERT_EQ(rig.calls.PollModemStatus(status), 0);
+  EXPECT_TRUE(status & ftdi::kLineDataReady);
+  EXPECT_FALSE(status & ftdi::kModemCts) << "CTS is not connected in Phoenix mode";
+  Bytes in(16);
+  const int got = rig.calls.ReadData(in.data(), int(in.size()));
+  in.resize(size_t(std::max(got, 0)));
+  EXPECT_EQ(in, (Bytes{0x01, 0x02, 0x03, 0x90, 0x00}));
+  ASSERT_EQ(rig.fake.phoenix->heard.size(), 3u);
+  // 9600 8E2: 12 bits, 1.25 ms a character, one after the other.
+  EXPECT_EQ(rig.fake.phoenix->heard[1].second - rig.fake.phoenix->heard[0].second, 1250 * kUs);
+  EXPECT_GT(rig.fake.phoenix->heard[0].second, written);
+}
+
+// A cable pulled in the middle of work: every call fails as libftdi's do, the device is gone
+// from the bus, and the adapter's lines fall back to not asserted.
+TEST(Ft232rTest, AnUnpluggedDeviceFailsEveryCall) {
+  SimFtdiOptions options;
+  // Open 2, bit mode, baud rate, latency timer, purge 2, one exchange.
+  options.unplugAfterTransfers = 8;
+  Rig rig(AdapterMode::Avr, options);
+  rig.OpenBitbang(kTxd | kRts | kDtr);
+  const Bytes out = {0x00, 0x00};
+  Bytes in(2);
+  ASSERT_EQ(rig.calls.Exchange(out.data(), in.data(), 2), 2);
+  EXPECT_EQ(rig.calls.Chip().Lines(), kLineDtr | kLineRts | kLineBreak);
+  EXPECT_EQ(rig.calls.Transfers(), 8u);
+  EXPECT_EQ(rig.calls.Exchange(out.data(), in.data(), 2), -4);
+  EXPECT_EQ(rig.calls.WriteData(out.data(), 2), -1);
+  EXPECT_EQ(rig.calls.ErrorString(), "usb bulk write failed");
+  EXPECT_EQ(rig.calls.ReadData(in.data(), 2), -4);
+  EXPECT_EQ(rig.calls.ErrorString(), "usb bulk read failed");
+  uint16_t status = 0;
+  EXPECT_EQ(rig.calls.PollModemStatus(status), -1);
+  EXPECT_EQ(rig.calls.ErrorString(), "getting modem status failed");
+  EXPECT_EQ(rig.calls.SetBitmode(0, ftdi::kBitmodeReset), -1);
+  EXPECT_EQ(rig.calls.Chip().Lines(), 0);
+  EXPECT_EQ(rig.calls.Close(), -1);
+  std::vector<port::FtdiDeviceInfo> found;
+  EXPECT_EQ(rig.calls.FindAll(found), 0);
+  EXPECT_EQ(rig.calls.OpenString("i:0x0403:0x6001"), -3);
+  EXPECT_EQ(rig.calls.WriteData(out.data(), 2), -666);
+  EXPECT_EQ(rig.calls.ErrorString(), "USB device unavailable");
+}
+
 }  // namespace
 }  // namespace vexilo::sim
