@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/avr/avr_chip.h"
 #include "sim/fakes.h"
 #include "sim/sim_ftdi_calls.h"
 
@@ -218,6 +219,15 @@ TEST(Ft232rTest, UartModeTalksToTheCardThroughTheAdapter) {
   // 9600 8E2: 12 bits, 1.25 ms a character, one after the other.
   EXPECT_EQ(rig.fake.phoenix->heard[1].second - rig.fake.phoenix->heard[0].second, 1250 * kUs);
   EXPECT_GT(rig.fake.phoenix->heard[0].second, written);
+
+  // The mode switch hears the characters written; leaving UART mode right after a group lets
+  // the group go out and then ends it, as closing the COM device does.
+  Bytes group = {0x97, 0x25};
+  group.insert(group.end(), 40, 0x8B);
+  ASSERT_EQ(rig.calls.WriteData(group.data(), int(group.size())), int(group.size()));
+  EXPECT_EQ(rig.sim.CardAdapter().Mode(), AdapterMode::Phoenix);
+  ASSERT_EQ(rig.calls.SetBitmode(kTxd | kRts | kDtr, ftdi::kBitmodeSyncBb), 0);
+  EXPECT_EQ(rig.sim.CardAdapter().Mode(), AdapterMode::Avr);
 }
 
 // A cable pulled in the middle of work: every call fails as libftdi's do, the device is gone
@@ -249,6 +259,55 @@ TEST(Ft232rTest, AnUnpluggedDeviceFailsEveryCall) {
   EXPECT_EQ(rig.calls.OpenString("i:0x0403:0x6001"), -3);
   EXPECT_EQ(rig.calls.WriteData(out.data(), 2), -666);
   EXPECT_EQ(rig.calls.ErrorString(), "USB device unavailable");
+}
+
+// The real AVR model behind the cable answers a whole instruction sent in one exchange:
+// MOSI on DTR# (D4), SCK on RTS# (D2), RESET low as the TX break (D0), MISO read at CTS# (D3).
+TEST(Ft232rTest, AnAvrAnswersInstructionsClockedOutInOneExchangeEach) {
+  SimOptions simOptions;
+  simOptions.mode = AdapterMode::Avr;
+  SimBackend sim(simOptions, std::make_unique<SimCard>(CardType::FunCard, 0,
+                                                       MakeAvrChip(AvrModel::AT90S8515), nullptr));
+  SimFtdiCalls calls(sim);
+  ASSERT_EQ(calls.OpenString("i:0x0403:0x6001"), 0);
+  ASSERT_EQ(calls.SetBitmode(kTxd | kRts | kDtr, ftdi::kBitmodeSyncBb), 0);
+  ASSERT_EQ(calls.SetLatencyTimer(1), 0);
+  ASSERT_EQ(calls.Purge(), 0);
+  const auto pins = [](bool reset, bool sck, bool mosi) {
+    return uint8_t(0xFF & ~((reset ? 0 : kTxd) | (sck ? kRts : 0) | (mosi ? kDtr : 0)));
+  };
+  // Power: RESET high, then held low for programming.
+  for (const bool reset : {true, false}) {
+    uint8_t level = pins(reset, false, false);
+    ASSERT_EQ(calls.WriteData(&level, 1), 1);
+    sim.VirtualTime().SleepMs(100);
+    ASSERT_EQ(calls.ReadData(&level, 1), 1) << "a written byte leaves its sample to be read";
+  }
+  const auto instruction = [&](std::vector<uint8_t> bytes) {
+    Bytes out;
+    for (const uint8_t byte : bytes) {
+      for (int bit = 7; bit >= 0; --bit) {
+        const bool mosi = (byte >> bit) & 1;
+        out.push_back(pins(false, false, mosi));
+        out.push_back(pins(false, true, mosi));
+      }
+    }
+    out.push_back(pins(false, false, false));
+    Bytes in(out.size());
+    EXPECT_EQ(calls.Exchange(out.data(), in.data(), int(in.size())), int(in.size()));
+    // The sample read before the byte after each SCK rise is MISO while SCK is high.
+    Bytes answer(bytes.size(), 0);
+    for (size_t bit = 0; bit < 8 * bytes.size(); ++bit) {
+      const bool miso = (in[2 * bit + 2] & Ft232r::kPinCts) == 0;
+      answer[bit / 8] = uint8_t(answer[bit / 8] << 1 | (miso ? 1 : 0));
+    }
+    return answer;
+  };
+  EXPECT_EQ(instruction({0xAC, 0x53, 0x00, 0x00})[2], 0x53);
+  const uint8_t signature[] = {0x1E, 0x93, 0x01};
+  for (uint8_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(instruction({0x30, 0x00, i, 0x00})[3], signature[i]) << int(i);
+  }
 }
 
 }  // namespace
