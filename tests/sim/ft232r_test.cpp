@@ -142,6 +142,9 @@ TEST(Ft232rTest, OpenFindsDevicesByDescriptionAndFailsAsLibftdiDoes) {
   second.info.serial = "VXSIM002";
   second.info.busPath = "d:001/007";
   second.wired = false;
+  SimFtdiDevice prolific;  // another maker's USB serial chip on the same bus
+  prolific.info = {0x067B, 0x2303, "Prolific", "USB-Serial Controller", "", "d:001/009"};
+  prolific.wired = false;
   struct Case {
     const char* description;
     SimFtdiAccess access;  // of the first device
@@ -158,6 +161,7 @@ TEST(Ft232rTest, OpenFindsDevicesByDescriptionAndFailsAsLibftdiDoes) {
       {"s:0x0403:0x6001:OTHER", SimFtdiAccess::Granted, -3, "device not found", 0},
       {"i:0x0403:0x6015", SimFtdiAccess::Granted, -3, "device not found", 0},
       {"d:2/2", SimFtdiAccess::Granted, -3, "device not found", 0},
+      {"i:0x067b:0x2303", SimFtdiAccess::Granted, -6, "ftdi_usb_reset failed", 0},
       {"s:0x0403:0x6001", SimFtdiAccess::Granted, -11, "illegal description format", 0},
       {"VXSIM001", SimFtdiAccess::Granted, -11, "illegal description format", 0},
       {"i:0x0403:0x6001", SimFtdiAccess::NoPermission, -4, "usb_open() failed", 0},
@@ -172,6 +176,7 @@ TEST(Ft232rTest, OpenFindsDevicesByDescriptionAndFailsAsLibftdiDoes) {
     SimFtdiOptions options;
     options.devices[0].access = c.access;
     options.devices.push_back(second);
+    options.devices.push_back(prolific);
     Rig rig(AdapterMode::Avr, options);
     std::vector<port::FtdiDeviceInfo> found;
     ASSERT_EQ(rig.calls.FindAll(found), 2);
