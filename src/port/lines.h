@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include "port/line_program.h"
+
 namespace vexilo::port {
 
 // A call on the adapter's lines that failed: which device, which call, the system's errno.
@@ -31,6 +33,9 @@ class Lines {
   virtual void RefreshModemLines() {}
   // The first failed call since the lines were taken, or null.
   virtual const LineFault* Fault() const { return nullptr; }
+  // Lines that make whole line programs at once give their batch here; null means every
+  // line operation is made as it is called.
+  virtual LineBatch* Batch() { return nullptr; }
 };
 
 }  // namespace vexilo::port
