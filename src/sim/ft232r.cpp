@@ -251,6 +251,7 @@ void Ft232r::InPacket(InJob& job, SimTime t) {
   // The transfer is complete.
   if (job.repeat && job.data.size() < job.wanted) {
     job.slot = NextFrame(end);
+    job.deadline = job.slot + timing_.usbTimeoutNs;
     job.transferBytes = 0;
     return;
   }

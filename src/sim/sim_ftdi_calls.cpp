@@ -102,6 +102,11 @@ int SimFtdiCalls::OpenDevice(size_t index, bool byDescriptor) {
   open_ = true;
   current_ = index;
   readBuffer_.clear();
+  if (options_.devices[index].info.vendor != port::ftdi::kVendorFtdi) {
+    // Another maker's USB serial chip opens, but stalls FTDI's reset request.
+    open_ = false;
+    return Fail(-6, "ftdi_usb_reset failed");
+  }
   // ftdi_usb_open_dev: ftdi_usb_reset, then ftdi_set_baudrate(9600).
   if (!Reach()) {
     open_ = false;
