@@ -103,8 +103,8 @@ bool Run(const Case& c) {
   if (c.through == Through::Ftdi) {
     port::FtdiOptions ftdi;
     ftdi.realHardware = false;
-    backend = std::make_unique<port::FtdiBackend>(std::make_unique<sim::SimFtdiCalls>(sim),
-                                                  &clock, ftdi);
+    backend =
+        std::make_unique<port::FtdiBackend>(std::make_unique<sim::SimFtdiCalls>(sim), &clock, ftdi);
   } else {
     syscalls = std::make_unique<sim::SimSerialSyscalls>(sim, "/dev/ttyUSB0", 1'000'000);
     backend = std::make_unique<port::TtyBackend>("/dev/ttyUSB0", *syscalls, clock);

@@ -129,9 +129,8 @@ QWidget* SetupTab::BuildPorts() {
              (p.modemLines ? QString() : QStringLiteral(" (no CTS)")) + QLatin1Char('\n');
   }
   devicePath_->setCompleter(new QCompleter(paths, devicePath_));
-  auto* ports = new QLabel(found.isEmpty() ? QStringLiteral("No serial devices found")
-                                           : found.trimmed(),
-                           box);
+  auto* ports = new QLabel(
+      found.isEmpty() ? QStringLiteral("No serial devices found") : found.trimmed(), box);
   ports->setObjectName("serial_ports");
   ports->setWordWrap(true);
   ports->setToolTip(QStringLiteral("Serial devices of this machine (vexilo-cli --list-ports)"));

@@ -51,7 +51,7 @@ class FtdiBackend::BurstComm final : public CommPort {
     connected_ = false;
     if (heldBySession_) {
       backend_.lines_.Begin(backend_.bitBang_, backend_.options_.bitBangBaud,
-                                backend_.Description());
+                            backend_.Description());
     } else {
       backend_.CloseDevice();
     }

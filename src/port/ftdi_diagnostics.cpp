@@ -14,13 +14,14 @@ std::string Hex4(unsigned value) {
 }
 
 std::string Reason(int code, const std::string& reason) {
-  return "(" + (reason.empty() ? std::string("error") : reason) + ", code " +
-         std::to_string(code) + ")";
+  return "(" + (reason.empty() ? std::string("error") : reason) + ", code " + std::to_string(code) +
+         ")";
 }
 
 std::string DeviceList(const std::vector<FtdiDeviceInfo>& devices) {
   std::string list;
-  for (const FtdiDeviceInfo& d : devices) list += (list.empty() ? "" : "; ") + DescribeFtdiDevice(d);
+  for (const FtdiDeviceInfo& d : devices)
+    list += (list.empty() ? "" : "; ") + DescribeFtdiDevice(d);
   return list;
 }
 
@@ -65,7 +66,8 @@ std::string ExplainFtdiChoice(const std::vector<FtdiDeviceInfo>& devices,
 std::string ExplainFtdiOpen(const std::string& description, int code, const std::string& reason,
                             const std::vector<FtdiDeviceInfo>& devices,
                             const std::vector<SerialPortInfo>& serial) {
-  const std::string head = "FTDI USB adapter " + description + ": cannot open it " + Reason(code, reason) + "; ";
+  const std::string head =
+      "FTDI USB adapter " + description + ": cannot open it " + Reason(code, reason) + "; ";
   switch (code) {
     case -3:
       return head + (devices.empty() ? "no FTDI device is on the USB bus." + OtherConverters(serial)
@@ -75,11 +77,13 @@ std::string ExplainFtdiOpen(const std::string& description, int code, const std:
       return head + "no permission for the USB device: install the udev rule " +
              std::string(kUdevRuleHint) + " and plug the cable in again (or run as root).";
     case -5:
-      return head + "the kernel's ftdi_sio driver or another program holds it and it could not be "
-                    "detached: close programs that use its /dev/ttyUSB device and try again.";
+      return head +
+             "the kernel's ftdi_sio driver or another program holds it and it could not be "
+             "detached: close programs that use its /dev/ttyUSB device and try again.";
     case -11:
-      return head + "the description is not one libftdi knows: i:VENDOR:PRODUCT, "
-                    "s:VENDOR:PRODUCT:SERIAL or d:BUS/DEVICE, e.g. i:0x0403:0x6001.";
+      return head +
+             "the description is not one libftdi knows: i:VENDOR:PRODUCT, "
+             "s:VENDOR:PRODUCT:SERIAL or d:BUS/DEVICE, e.g. i:0x0403:0x6001.";
     default:
       return head + "unplug the cable, plug it in again and repeat the command.";
   }

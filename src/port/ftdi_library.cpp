@@ -66,17 +66,21 @@ class LibFtdiCalls final : public FtdiCalls {
   int SetBaudrate(int baud) override { return ftdi_set_baudrate(ftdi_, baud); }
   int SetLatencyTimer(uint8_t ms) override { return ftdi_set_latency_timer(ftdi_, ms); }
   int SetLineProperty(int bits, int stopBits, int parity, bool breakOn) override {
-    return ftdi_set_line_property2(ftdi_, static_cast<ftdi_bits_type>(bits),
-                                   stopBits == 2 ? STOP_BIT_2 : STOP_BIT_1,
-                                   static_cast<ftdi_parity_type>(parity),
-                                   breakOn ? BREAK_ON : BREAK_OFF);
+    return ftdi_set_line_property2(
+        ftdi_, static_cast<ftdi_bits_type>(bits), stopBits == 2 ? STOP_BIT_2 : STOP_BIT_1,
+        static_cast<ftdi_parity_type>(parity), breakOn ? BREAK_ON : BREAK_OFF);
   }
-  int SetDtrRts(bool dtr, bool rts) override { return ftdi_setdtr_rts(ftdi_, dtr ? 1 : 0, rts ? 1 : 0); }
+  int SetDtrRts(bool dtr, bool rts) override {
+    return ftdi_setdtr_rts(ftdi_, dtr ? 1 : 0, rts ? 1 : 0);
+  }
   int PollModemStatus(uint16_t& status) override {
     unsigned short value = 0;
     const int result = ftdi_poll_modem_status(ftdi_, &value);
     status = value;
     return result;
+  }
+  int SetReadChunkSize(int bytes) override {
+    return ftdi_read_data_set_chunksize(ftdi_, static_cast<unsigned>(bytes));
   }
   int Purge() override { return ftdi_tcioflush(ftdi_); }
   int WriteData(const uint8_t* data, int size) override {

@@ -11,8 +11,14 @@ constexpr int kUartBaud = 9600;
 // The latency timer in ms: a read-back that is not a full USB packet waits this long in the
 // chip. Every read-back a decision waits for costs it, so it is set as short as it goes.
 constexpr uint8_t kLatencyMs = 1;
-// The largest single transfer handed to the library.
-constexpr size_t kTransferBytes = 65536;
+// A read-back comes in USB packets of 62 bytes after two status bytes. A transfer of whole
+// packets whose read asks for exactly those packets ends with the last of them; any other
+// waits for the chip's latency timer to send the short rest. So every transfer is padded to
+// whole packets (the last state held a little longer) and the read asks for just those, at
+// most 16 KB at a time (libftdi's limit on Linux).
+constexpr size_t kPacketData = 62;
+constexpr size_t kPacketBytes = 64;
+constexpr size_t kTransferBytes = 256 * kPacketData;
 
 }  // namespace
 
@@ -20,7 +26,8 @@ bool FtdiLines::Check(int result, const char* call) {
   if (result >= 0) return true;
   if (!failed_) {
     failed_ = true;
-    fault_ = {device_, call, result, ExplainFtdiFailure(device_, call, result, calls_.ErrorString())};
+    fault_ = {device_, call, result,
+              ExplainFtdiFailure(device_, call, result, calls_.ErrorString())};
   }
   return false;
 }
@@ -92,12 +99,17 @@ void FtdiLines::SampleCts() { sampleNext_ = true; }
 
 bool FtdiLines::Run(LineSamples& samples) {
   if (sampleNext_) Push(state_);
+  while (out_.size() % kPacketData != 0) out_.push_back(state_);
   std::vector<uint8_t> in(out_.size(), 0);
   bool ok = !failed_;
   for (size_t done = 0; ok && done < out_.size(); done += kTransferBytes) {
     const size_t size = std::min(kTransferBytes, out_.size() - done);
+    ok = Check(calls_.SetReadChunkSize(static_cast<int>(size / kPacketData * kPacketBytes)),
+               "ftdi_read_data_set_chunksize");
+    if (!ok) break;
     const int got = calls_.Exchange(&out_[done], &in[done], static_cast<int>(size));
-    ok = Check(got < 0 ? got : (static_cast<size_t>(got) == size ? 0 : -1), "ftdi_transfer_data_done");
+    ok = Check(got < 0 ? got : (static_cast<size_t>(got) == size ? 0 : -1),
+               "ftdi_transfer_data_done");
   }
   for (size_t at : sampleAt_) samples.Add(ok && pins_.CtsAsserted(in[at]));
   out_.clear();

@@ -21,9 +21,9 @@ namespace vexilo::port {
 // alone and CTS reads 0.
 class FtdiLines final : public Lines, public LineBatch {
  public:
-  // A batch goes out once it holds this many bytes: long enough for a transfer's fixed cost
-  // to matter little, short enough for steady progress.
-  static constexpr size_t kBatchBytes = 16384;
+  // A batch goes out once it holds this many bytes (one USB transfer): long enough for a transfer's
+  // fixed cost to matter little, short enough for steady progress.
+  static constexpr size_t kBatchBytes = 15500;
 
   FtdiLines(FtdiCalls& calls, FtdiPinMap pins) : calls_(calls), pins_(pins) {}
 

@@ -17,7 +17,9 @@ std::string PinText(const char* name, const FtdiPinMap::Pin& pin) {
 
 }  // namespace
 
-uint8_t FtdiPinMap::OutputMask() const { return static_cast<uint8_t>(Bit(tx) | Bit(rts) | Bit(dtr)); }
+uint8_t FtdiPinMap::OutputMask() const {
+  return static_cast<uint8_t>(Bit(tx) | Bit(rts) | Bit(dtr));
+}
 
 uint8_t FtdiPinMap::Pins(bool dtrOn, bool rtsOn, bool txBreak) const {
   // TX "asserted" is the break: a space, the positive voltage on the cable like an asserted
@@ -26,7 +28,9 @@ uint8_t FtdiPinMap::Pins(bool dtrOn, bool rtsOn, bool txBreak) const {
                               (OutputMask() ^ 0xFF));
 }
 
-bool FtdiPinMap::CtsAsserted(uint8_t pins) const { return ((pins & Bit(cts)) != 0) != cts.inverted; }
+bool FtdiPinMap::CtsAsserted(uint8_t pins) const {
+  return ((pins & Bit(cts)) != 0) != cts.inverted;
+}
 
 std::string FtdiPinMap::Text() const {
   return PinText("tx", tx) + " " + PinText("rts", rts) + " " + PinText("cts", cts) + " " +

@@ -45,6 +45,7 @@ struct Ft232r::InJob {
   size_t wanted = 0;
   std::vector<uint8_t> data;
   size_t transferBytes = 0;  // bytes of the current transfer, status bytes included
+  size_t transferSize = kTransferBytes;
   SimTime slot = 0;
   SimTime deadline = 0;
   SimTime done = kNever;
@@ -244,7 +245,7 @@ void Ft232r::InPacket(InJob& job, SimTime t) {
   lastInPacket_ = end;
   job.transferBytes += kStatusBytes + bytes;
   const bool shortPacket = kStatusBytes + bytes < kPacketBytes;
-  if (!shortPacket && job.transferBytes < kTransferBytes) {
+  if (!shortPacket && job.transferBytes < job.transferSize) {
     job.slot = end;
     return;
   }
@@ -426,9 +427,11 @@ std::vector<uint8_t> Ft232r::BulkIn() {
   return std::move(job.data);
 }
 
-Ft232r::ExchangeResult Ft232r::BulkExchange(const uint8_t* out, size_t size, size_t inWanted) {
+Ft232r::ExchangeResult Ft232r::BulkExchange(const uint8_t* out, size_t size, size_t inWanted,
+                                            size_t inTransferBytes) {
   const SimTime start = NextFrame(clock_.NowNs());
   InJob in;
+  in.transferSize = std::max(kPacketBytes, inTransferBytes);
   in.repeat = true;
   in.wanted = inWanted;
   in.slot = start;

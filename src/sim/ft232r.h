@@ -123,12 +123,15 @@ class Ft232r {
   std::vector<uint8_t> BulkIn();
   // An IN transfer submitted, then the bytes written while it runs; the IN transfer is
   // submitted again each time it ends until `inWanted` data bytes have come (libftdi's
-  // ftdi_read_data_submit / ftdi_write_data_submit / ftdi_transfer_data_done).
+  // ftdi_read_data_submit / ftdi_write_data_submit / ftdi_transfer_data_done). Each IN
+  // transfer is `inTransferBytes` long (libftdi's read chunk size): it also ends when that many
+  // bytes, status bytes included, have come in full packets.
   struct ExchangeResult {
     std::vector<uint8_t> in;
     bool timedOut = false;
   };
-  ExchangeResult BulkExchange(const uint8_t* out, size_t size, size_t inWanted);
+  ExchangeResult BulkExchange(const uint8_t* out, size_t size, size_t inWanted,
+                              size_t inTransferBytes = kTransferBytes);
 
   // The host let go of the device (ftdi_usb_close). The chip keeps its state and its pins;
   // characters still in the UART go out, then the adapter's mode switch hears the COM device

@@ -310,12 +310,19 @@ int SimFtdiCalls::Exchange(const uint8_t* out, uint8_t* in, int size) {
   if (!Reach()) {
     return Fail(kLibusbErrorNoDevice, "libusb: No such device (it may have been disconnected)");
   }
-  Ft232r::ExchangeResult result = Chip(current_).BulkExchange(out, total, total - buffered);
+  Ft232r::ExchangeResult result =
+      Chip(current_).BulkExchange(out, total, total - buffered, readChunk_);
   const size_t used = std::min(result.in.size(), total - buffered);
   std::copy_n(result.in.begin(), used, in + buffered);
   readBuffer_.insert(readBuffer_.end(), result.in.begin() + ptrdiff_t(used), result.in.end());
   if (result.timedOut) return Fail(kLibusbErrorTimeout, "libusb: Operation timed out");
   return int(total);
+}
+
+// As libftdi 1.5 on Linux: at most 16 KB per transfer.
+int SimFtdiCalls::SetReadChunkSize(int bytes) {
+  readChunk_ = std::min<size_t>(size_t(std::max(bytes, 1)), 16384);
+  return 0;
 }
 
 }  // namespace vexilo::sim

@@ -73,6 +73,7 @@ class SimFtdiCalls final : public port::FtdiCalls {
   int WriteData(const uint8_t* data, int size) override;
   int ReadData(uint8_t* data, int size) override;
   int Exchange(const uint8_t* out, uint8_t* in, int size) override;
+  int SetReadChunkSize(int bytes) override;
   std::string ErrorString() const override { return error_; }
 
   // The chip of device `index` (in the order of the options).
@@ -100,6 +101,7 @@ class SimFtdiCalls final : public port::FtdiCalls {
   bool bitbangEnabled_ = false;     // libftdi's ftdi->bitbang_enabled
   std::deque<uint8_t> readBuffer_;  // libftdi's readbuffer_remaining
   uint64_t transfers_ = 0;
+  size_t readChunk_ = Ft232r::kTransferBytes;  // libftdi's readbuffer_chunksize
   std::string error_;
 };
 

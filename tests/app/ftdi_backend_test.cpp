@@ -1,9 +1,10 @@
 // Commands through the FTDI backend, against the simulator's FT232R model on the simulated
 // adapter and card.
+#include "port/ftdi_backend.h"
+
 #include <gtest/gtest.h>
 
 #include "command_bench.h"
-#include "port/ftdi_backend.h"
 #include "port/ftdi_diagnostics.h"
 #include "sim/sim_ftdi_calls.h"
 
@@ -21,7 +22,9 @@ struct Bench {
     ws.SetCardTypeText(std::string(FindCardTypeByName(card)->text));
     ws.settings.autoMode = true;
     for (uint32_t i = 0; i < 40; ++i) {
-      ws.flash.SetCell(i, static_cast<uint16_t>((0x1234 + 7 * i) & (ws.Card()->family == Family::Pic ? 0x3FFF : 0xFFFF)));
+      ws.flash.SetCell(i,
+                       static_cast<uint16_t>((0x1234 + 7 * i) &
+                                             (ws.Card()->family == Family::Pic ? 0x3FFF : 0xFFFF)));
       if (i < ws.eepromInt.Cells()) ws.eepromInt.SetCell(i, static_cast<uint16_t>(0xA5 ^ i));
       if (i < ws.eepromExt.Cells()) ws.eepromExt.SetCell(i, static_cast<uint16_t>(0x3C + i));
     }
@@ -39,8 +42,8 @@ struct Bench {
     port::FtdiOptions chosen;
     chosen.realHardware = false;
     rig = std::make_unique<Rig>(
-        std::make_unique<port::FtdiBackend>(std::move(calls), &sim->VirtualTime(), chosen), sim,
-        ws, op);
+        std::make_unique<port::FtdiBackend>(std::move(calls), &sim->VirtualTime(), chosen), sim, ws,
+        op);
   }
   CommandResult Run(Command command) { return RunCommand(command, ws, *rig, op); }
 
@@ -74,14 +77,15 @@ TEST_P(SameLogThroughFtdi, AsThroughTheSimulatedUart) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryCommand, SameLogThroughFtdi,
-    ::testing::Values(Command::ReadFlash, Command::ReadEepromInt, Command::ReadEepromExt,
-                      Command::ReadFlashEepromInt, Command::ReadConfig, Command::ProgramFlash,
-                      Command::ProgramEepromInt, Command::ProgramEepromExt, Command::ProgramFull,
-                      Command::ProgramFlashEepromInt, Command::VerifyFlash,
-                      Command::VerifyEepromInt, Command::VerifyEepromExt,
-                      Command::VerifyFlashEepromInt, Command::Erase, Command::SetBits));
+INSTANTIATE_TEST_SUITE_P(EveryCommand, SameLogThroughFtdi,
+                         ::testing::Values(Command::ReadFlash, Command::ReadEepromInt,
+                                           Command::ReadEepromExt, Command::ReadFlashEepromInt,
+                                           Command::ReadConfig, Command::ProgramFlash,
+                                           Command::ProgramEepromInt, Command::ProgramEepromExt,
+                                           Command::ProgramFull, Command::ProgramFlashEepromInt,
+                                           Command::VerifyFlash, Command::VerifyEepromInt,
+                                           Command::VerifyEepromExt, Command::VerifyFlashEepromInt,
+                                           Command::Erase, Command::SetBits));
 
 // What a person meets with a cable that is missing, refused or pulled out: a red line that
 // says what to do, the command failed, the image as it was.
