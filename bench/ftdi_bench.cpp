@@ -8,7 +8,6 @@
 //   the same with Fast write                           at most 5 s
 #include <chrono>
 #include <cstdio>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -18,6 +17,7 @@
 #include "app/workspace.h"
 #include "port/ftdi_backend.h"
 #include "port/tty_backend.h"
+#include "quiet_operator.h"
 #include "sim/sim_ftdi_calls.h"
 #include "sim/sim_serial_device.h"
 
@@ -26,35 +26,6 @@ namespace {
 using namespace vexilo;
 
 enum class Through { Ftdi, SerialDevice };
-
-// Every question answered Yes; the simulated time of the operation's START and STOP lines.
-class TimingOperator final : public port::Operator {
- public:
-  TimingOperator(std::string operation, std::function<uint64_t()> now)
-      : operation_(std::move(operation)), now_(std::move(now)) {}
-  void Log(const std::string& line) override {
-    if (line == operation_ + " : START") startUs = now_();
-    if (line == operation_ + " : STOP") stopUs = now_();
-  }
-  void LogError(const std::string& line) override { errors.push_back(line); }
-  void SetProgress(uint32_t, uint32_t) override {}
-  void SetAddress(const std::string&) override {}
-  bool AskYesNo(const std::string&) override { return true; }
-  void ShowInfo(const std::string&) override {}
-  bool StopRequested() const override { return false; }
-  void ClearStopRequest() override {}
-  void SetStatusPanel(int, const std::string&) override {}
-  void ShowMessage(const std::string&) override {}
-  void SetBusy(bool) override {}
-
-  uint64_t startUs = 0;
-  uint64_t stopUs = 0;
-  std::vector<std::string> errors;
-
- private:
-  std::string operation_;
-  std::function<uint64_t()> now_;
-};
 
 struct Case {
   const char* label;
@@ -97,7 +68,14 @@ bool Run(const Case& c) {
   options.mode = sim::AdapterMode::Avr;
   sim::SimBackend sim(options);
   port::VirtualClock& clock = sim.VirtualTime();
-  TimingOperator op(c.operation, [&clock] { return clock.NowUs(); });
+  bench::QuietOperator op;
+  uint64_t startUs = 0;
+  uint64_t stopUs = 0;
+  const std::string operation = c.operation;
+  op.onLog = [&](const std::string& line) {
+    if (line == operation + " : START") startUs = clock.NowUs();
+    if (line == operation + " : STOP") stopUs = clock.NowUs();
+  };
   std::unique_ptr<port::PortBackend> backend;
   std::unique_ptr<sim::SimSerialSyscalls> syscalls;
   if (c.through == Through::Ftdi) {
@@ -114,7 +92,7 @@ bool Run(const Case& c) {
   const bool failed = app::RunCommand(c.command, ws, rig, op).failed || !op.errors.empty();
   const double wall =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
-  const double seconds = double(op.stopUs - op.startUs) / 1e6;
+  const double seconds = double(stopUs - startUs) / 1e6;
   const bool met = !failed && (c.goalS == 0 || seconds <= c.goalS);
   std::printf("%-46s %9.2f s simulated (%6.1f min) %7.2f s wall", c.label, seconds, seconds / 60,
               wall);
