@@ -42,11 +42,12 @@ bool WriteAndWait(port::PortSession& session, const AvrChipRow& row, const Read&
     // The busy value and the value written look alike: a cell that holds it already is left
     // alone, any other gets the fixed delay.
     if (read() == value) return true;
-    SpiAddressed(session, writeCode, address, value);
+    QueueSpiAddressed(session, writeCode, address, value);
     session.Time().SleepMs(fixedDelayMs);
     return read() == value;
   }
-  SpiAddressed(session, writeCode, address, value);
+  QueueSpiAddressed(session, writeCode, address, value);
+  session.Flush();  // the bound runs from when the write has reached the chip
   return PollUntil(session.Time(), read, value, PollBoundUs(maxUs, delayMs));
 }
 
@@ -77,10 +78,11 @@ uint32_t WritePage(port::PortSession& session, const AvrChipRow& row,
                    std::span<const uint16_t> words, uint32_t first, uint32_t end, uint8_t delayMs) {
   for (uint32_t word = first; word < first + row.pageWords; ++word) {
     const uint16_t value = WordAt(words, word);
-    SpiAddressed(session, spi::kLoadFlashLow, word, static_cast<uint8_t>(value));
-    SpiAddressed(session, spi::kLoadFlashHigh, word, static_cast<uint8_t>(value >> 8));
+    QueueSpiAddressed(session, spi::kLoadFlashLow, word, static_cast<uint8_t>(value));
+    QueueSpiAddressed(session, spi::kLoadFlashHigh, word, static_cast<uint8_t>(value >> 8));
   }
-  SpiAddressed(session, spi::kWriteFlashPage, first, 0xFF);
+  QueueSpiAddressed(session, spi::kWriteFlashPage, first, 0xFF);
+  session.Flush();
   for (uint32_t word = first; word < end; ++word) {
     const uint16_t value = words[word];
     if (value == kBlank) continue;
@@ -92,10 +94,7 @@ uint32_t WritePage(port::PortSession& session, const AvrChipRow& row,
         PollBoundUs(row.flashWriteMaxUs, delayMs));
     break;
   }
-  for (uint32_t word = first; word < end; ++word) {
-    if (!FlashWordMatches(session, word, words[word])) return word;
-  }
-  return end;
+  return FirstFlashDifference(session, first, end, &words[first]);
 }
 
 bool AllBlank(std::span<const uint16_t> words) {

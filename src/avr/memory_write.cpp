@@ -30,13 +30,13 @@ void WriteFlashWord(port::PortSession& session, FlashWriteMethod method, uint32_
   const auto low = static_cast<uint8_t>(value);
   const auto high = static_cast<uint8_t>(value >> 8);
   port::Clock& clock = session.Time();
-  SpiAddressed(session, spi::kLoadFlashLow, word, low);
+  QueueSpiAddressed(session, spi::kLoadFlashLow, word, low);
   if (method == FlashWriteMethod::ByteByByte) clock.SleepMs(delayMs);
-  SpiAddressed(session, spi::kLoadFlashHigh, word, high);
+  QueueSpiAddressed(session, spi::kLoadFlashHigh, word, high);
   // The page buffer holds this one word; the rest of the page stays 0xFF, which leaves the
   // words already programmed as they are.
   if (method == FlashWriteMethod::PagePerWord) {
-    SpiAddressed(session, spi::kWriteFlashPage, word, 0xFF);
+    QueueSpiAddressed(session, spi::kWriteFlashPage, word, 0xFF);
   }
   clock.SleepMs(delayMs);
 }
@@ -131,7 +131,7 @@ uint32_t WriteEepromInt(AvrContext& ctx, AvrChip chip, const image::MemoryImage&
         if (wait == WriteWait::Polling) {
           same = WriteEepromByteFast(ctx.session, row, address, value, setDelayMs, delayMs);
         } else {
-          SpiAddressed(ctx.session, spi::kWriteEeprom, address, value);
+          QueueSpiAddressed(ctx.session, spi::kWriteEeprom, address, value);
           clock.SleepMs(delayMs);
           same = SpiAddressed(ctx.session, spi::kReadEeprom, address, 0x00) == value;
         }

@@ -1,6 +1,8 @@
 #include "avr/spi_transport.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "avr/avr_operations.h"
 #include "image/hex_to_int.h"
@@ -21,43 +23,88 @@ constexpr uint8_t kResetOff = 1;
 
 // One attempt at programming enable; the chip echoes 0x53 while the third byte goes out.
 uint8_t ProgrammingEnable(port::PortSession& session) {
-  SpiByte(session, spi::kProgrammingEnable);
-  SpiByte(session, spi::kEnableEcho);
-  const uint8_t echo = SpiByte(session, 0x00);
-  SpiByte(session, 0x00);
-  return echo;
+  port::LineProgram program;
+  const unsigned delay = session.AvrClockDelay();
+  AppendSpiByte(program, spi::kProgrammingEnable, delay);
+  AppendSpiByte(program, spi::kEnableEcho, delay);
+  AppendSpiByte(program, 0x00, delay);
+  AppendSpiByte(program, 0x00, delay);
+  return static_cast<uint8_t>(session.Run(program).MsbFirst(16, 8));
 }
 
 }  // namespace
 
-uint8_t SpiByte(port::PortSession& session, uint8_t value) {
-  const unsigned delay = session.AvrClockDelay();
-  uint8_t result = 0;
+void AppendSpiByte(port::LineProgram& program, uint8_t value, unsigned delay) {
   for (int bit = 0; bit < 8; ++bit) {
-    result = static_cast<uint8_t>(result << 1);
-    session.SetDTR(value & 0x80);
-    session.ClockDelay(delay);
+    program.SetDTR(value & 0x80);
+    program.ClockDelay(delay);
     value = static_cast<uint8_t>(value << 1);
-    session.SetRTS(1);
-    session.ClockDelay(delay);
-    if (session.GetCTS() == 1) result |= 1;
-    session.SetRTS(0);
-    session.ClockDelay(delay);
+    program.SetRTS(1);
+    program.ClockDelay(delay);
+    program.SampleCts();
+    program.SetRTS(0);
+    program.ClockDelay(delay);
   }
-  session.ClockDelay(delay);
-  return result;
+  program.ClockDelay(delay);
+}
+
+uint8_t SpiByte(port::PortSession& session, uint8_t value) {
+  port::LineProgram program;
+  AppendSpiByte(program, value, session.AvrClockDelay());
+  return static_cast<uint8_t>(session.Run(program).MsbFirst(0, 8));
+}
+
+void QueueSpiInstruction(port::PortSession& session, const SpiBytes& bytes,
+                         std::function<void(uint8_t)> done) {
+  port::LineProgram program;
+  const unsigned delay = session.AvrClockDelay();
+  for (uint8_t byte : bytes) AppendSpiByte(program, byte, delay);
+  if (!done) {
+    session.Queue(program);
+    return;
+  }
+  session.Queue(program, [done = std::move(done)](const port::LineSamples& samples) {
+    done(static_cast<uint8_t>(samples.MsbFirst(24, 8)));
+  });
 }
 
 uint8_t SpiInstruction(port::PortSession& session, uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4) {
-  SpiByte(session, b1);
-  SpiByte(session, b2);
-  SpiByte(session, b3);
-  return SpiByte(session, b4);
+  uint8_t result = 0;
+  QueueSpiInstruction(session, {b1, b2, b3, b4}, [&result](uint8_t value) { result = value; });
+  session.Flush();
+  return result;
+}
+
+void QueueReadFlashWord(port::PortSession& session, uint32_t word, uint16_t& cell) {
+  QueueSpiAddressed(session, spi::kReadFlashLow, word, 0x00,
+                    [&cell](uint8_t low) { cell = static_cast<uint16_t>((cell & 0xFF00) | low); });
+  QueueSpiAddressed(session, spi::kReadFlashHigh, word, 0x00, [&cell](uint8_t high) {
+    cell = static_cast<uint16_t>((cell & 0x00FF) | high << 8);
+  });
 }
 
 bool FlashWordMatches(port::PortSession& session, uint32_t word, uint16_t expected) {
-  if (SpiAddressed(session, spi::kReadFlashLow, word, 0x00) != (expected & 0xFF)) return false;
-  return SpiAddressed(session, spi::kReadFlashHigh, word, 0x00) == (expected >> 8);
+  return FirstFlashDifference(session, word, word + 1, &expected) == word + 1;
+}
+
+uint32_t FirstFlashDifference(port::PortSession& session, uint32_t first, uint32_t end,
+                              const uint16_t* expected) {
+  if (!session.Batches()) {
+    for (uint32_t word = first; word < end; ++word) {
+      const uint16_t want = expected[word - first];
+      if (SpiAddressed(session, spi::kReadFlashLow, word, 0x00) != (want & 0xFF)) return word;
+      if (SpiAddressed(session, spi::kReadFlashHigh, word, 0x00) != (want >> 8)) return word;
+    }
+    return end;
+  }
+  std::vector<uint16_t> got(end - first);
+  for (uint32_t word = first; word < end; ++word)
+    QueueReadFlashWord(session, word, got[word - first]);
+  session.Flush();
+  for (uint32_t word = first; word < end; ++word) {
+    if (got[word - first] != expected[word - first]) return word;
+  }
+  return end;
 }
 
 int AtmelSpiOn(AvrContext& ctx) {

@@ -1,9 +1,32 @@
 #pragma once
+#include <array>
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 #include "port/port_session.h"
 
 namespace vexilo::avr {
+
+using SpiBytes = std::array<uint8_t, 4>;
+
+// The line program of one byte exchange, most significant bit first: for each bit DTR to the
+// bit, RTS (the clock) up, CTS read, RTS down, with `delay` clock delays after each change;
+// then one more delay.
+void AppendSpiByte(port::LineProgram& program, uint8_t value, unsigned delay);
+
+// Queues one instruction on the session; `done` gets the byte of the fourth exchange once it
+// has been made. Lines that batch may hold it until a result is needed.
+void QueueSpiInstruction(port::PortSession& session, const SpiBytes& bytes,
+                         std::function<void(uint8_t)> done = {});
+
+// The same with a 16-bit address in the second and third byte, high byte first.
+inline void QueueSpiAddressed(port::PortSession& session, uint8_t code, uint32_t address,
+                              uint8_t data, std::function<void(uint8_t)> done = {}) {
+  QueueSpiInstruction(
+      session, {code, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address), data},
+      std::move(done));
+}
 
 // One four-byte serial programming instruction; returns the byte the chip shifted out during
 // the fourth exchange (the data of a read instruction).
@@ -17,8 +40,17 @@ inline uint8_t SpiAddressed(port::PortSession& session, uint8_t code, uint32_t a
 }
 
 // Reads program memory word `word` back, the low byte first; the high byte is only read when
-// the low byte matched.
+// the low byte matched (where the session packs instructions, both are read in one go).
 bool FlashWordMatches(port::PortSession& session, uint32_t word, uint16_t expected);
+
+// The first word of `first` .. `end` - 1 that differs from `expected` (which starts at
+// `first`), or `end`. Word by word as FlashWordMatches, or all read in one go where the
+// session packs instructions.
+uint32_t FirstFlashDifference(port::PortSession& session, uint32_t first, uint32_t end,
+                              const uint16_t* expected);
+
+// Queues the two reads of program memory word `word`; `cell` is filled in once they are made.
+void QueueReadFlashWord(port::PortSession& session, uint32_t word, uint16_t& cell);
 
 // Serial programming instruction codes.
 namespace spi {

@@ -52,6 +52,21 @@ uint16_t ReadCell(port::PortSession& s, const Memory& memory) {
   return static_cast<uint16_t>(PicReadData(s) & memory.readMask);
 }
 
+// Queues reads of the cells from `address` on, each followed by an increment, as many as the
+// session packs into one transfer (one where it makes each at once); returns the end.
+uint32_t ReadBatch(port::PortSession& s, const Memory& memory, uint32_t address,
+                   std::vector<uint16_t>& cells) {
+  do {
+    uint16_t& cell = cells[address];
+    QueuePicRead(s, memory.readCommand,
+                 [&cell, &memory](uint16_t frame) { cell = frame & memory.readMask; });
+    PicCommand(s, cmd::kIncrementAddress);
+    ++address;
+  } while (address < memory.cells && !s.BatchFull());
+  s.Flush();
+  return address;
+}
+
 void ReadMemory(PicContext& ctx, const Memory& memory, image::MemoryImage& image, bool endsWithOk) {
   port::OperationLog log(ctx, Name("READ", memory));
   log.Line("START");
@@ -62,16 +77,18 @@ void ReadMemory(PicContext& ctx, const Memory& memory, image::MemoryImage& image
   ctx.op.SetProgress(0, memory.cells);
   std::vector<uint16_t> cells(memory.cells);
   bool complete = true;
-  for (uint32_t address = 0; address < memory.cells; ++address) {
+  for (uint32_t address = 0; address < memory.cells;) {
     if (log.StopRequested()) {
       complete = false;
       break;
     }
-    cells[address] = ReadCell(s, memory);
-    PicCommand(s, cmd::kIncrementAddress);
-    log.ShowAddress(address);
-    ctx.op.SetProgress(address + 1, memory.cells);
+    for (const uint32_t end = ReadBatch(s, memory, address, cells); address < end; ++address) {
+      log.ShowAddress(address);
+      ctx.op.SetProgress(address + 1, memory.cells);
+    }
   }
+  // A line call that failed on the last cells leaves them unread, too.
+  if (complete && log.PortFailed()) complete = false;
   s.SetMCLR(0);
   if (complete) {
     image::MemoryImage read(memory.kind, memory.cells);
@@ -91,16 +108,28 @@ void VerifyMemory(PicContext& ctx, const Memory& memory, const image::MemoryImag
   s.SetMCLR(1);
   ctx.op.SetProgress(0, memory.cells);
   ctx.errorFlag = 0;
+  // Where the session packs commands, cells are read ahead in batches and compared in order.
+  const bool batches = s.Batches();
+  std::vector<uint16_t> read(batches ? memory.cells : 0);
+  uint32_t readTo = 0;
+  bool ended = false;
   for (uint32_t address = 0; address < memory.cells; ++address) {
-    if (log.StopRequested()) break;
-    if (ReadCell(s, memory) != CellOr(image, address, blank)) {
+    if (log.StopRequested()) {
+      ended = true;
+      break;
+    }
+    if (batches && address == readTo) readTo = ReadBatch(s, memory, address, read);
+    const uint16_t got = batches ? read[address] : ReadCell(s, memory);
+    if (got != CellOr(image, address, blank)) {
       log.DifferenceAt(address, true);
+      ended = true;
       break;
     }
     log.ShowAddress(address);
     ctx.op.SetProgress(address + 1, memory.cells);
-    PicCommand(s, cmd::kIncrementAddress);
+    if (!batches) PicCommand(s, cmd::kIncrementAddress);
   }
+  if (!ended) log.PortFailed();
   s.SetMCLR(0);
   if (ctx.errorFlag == 0) log.Line("OK");
   log.Line("STOP");

@@ -1,48 +1,84 @@
 #include "pic/pic_transport.h"
 
 #include <string>
+#include <utility>
 
 #include "pic/pic_chip.h"
 
 namespace vexilo::pic {
 
-void PicSendBit(port::PortSession& session, uint8_t bit) {
-  const unsigned delay = session.PicClockDelay();
-  session.SetRTS(1);
-  session.SetRTS(1);
-  session.ClockDelay(delay);
+namespace {
+
+void AppendBit(port::LineProgram& program, uint8_t bit, unsigned delay) {
+  program.SetRTS(1);
+  program.SetRTS(1);
+  program.ClockDelay(delay);
   const uint8_t level = bit != 0 ? 1 : 0;
-  session.SetDTR(level);
-  session.SetDTR(level);
-  session.ClockDelay(delay);
-  session.SetRTS(0);
-  session.SetRTS(0);
-  session.ClockDelay(delay);
+  program.SetDTR(level);
+  program.SetDTR(level);
+  program.ClockDelay(delay);
+  program.SetRTS(0);
+  program.SetRTS(0);
+  program.ClockDelay(delay);
+}
+
+void AppendCommand(port::LineProgram& program, uint8_t code, unsigned delay) {
+  for (uint8_t mask = 1; mask <= 32; mask = static_cast<uint8_t>(mask << 1)) {
+    AppendBit(program, code & mask, delay);
+  }
+}
+
+void AppendWriteData(port::LineProgram& program, uint16_t word, unsigned delay) {
+  AppendBit(program, 0, delay);
+  for (uint16_t mask = 1; mask <= 0x2000; mask = static_cast<uint16_t>(mask << 1)) {
+    AppendBit(program, (word & mask) != 0, delay);
+  }
+  AppendBit(program, 0, delay);
+}
+
+// RB7 released: every bit is sent as 1, and CTS read after each of the 14 data clocks.
+void AppendReadData(port::LineProgram& program, unsigned delay) {
+  AppendBit(program, 1, delay);
+  for (int bit = 0; bit < 14; ++bit) {
+    AppendBit(program, 1, delay);
+    program.SampleCts();
+  }
+  AppendBit(program, 1, delay);
+}
+
+}  // namespace
+
+void PicSendBit(port::PortSession& session, uint8_t bit) {
+  port::LineProgram program;
+  AppendBit(program, bit, session.PicClockDelay());
+  session.Queue(program);
 }
 
 void PicCommand(port::PortSession& session, uint8_t code) {
-  for (uint8_t mask = 1; mask <= 32; mask = static_cast<uint8_t>(mask << 1)) {
-    PicSendBit(session, code & mask);
-  }
+  port::LineProgram program;
+  AppendCommand(program, code, session.PicClockDelay());
+  session.Queue(program);
 }
 
 void PicWriteData(port::PortSession& session, uint16_t word) {
-  PicSendBit(session, 0);
-  for (uint16_t mask = 1; mask <= 0x2000; mask = static_cast<uint16_t>(mask << 1)) {
-    PicSendBit(session, (word & mask) != 0);
-  }
-  PicSendBit(session, 0);
+  port::LineProgram program;
+  AppendWriteData(program, word, session.PicClockDelay());
+  session.Queue(program);
+}
+
+void QueuePicRead(port::PortSession& session, uint8_t command, std::function<void(uint16_t)> done) {
+  port::LineProgram program;
+  AppendCommand(program, command, session.PicClockDelay());
+  AppendReadData(program, session.PicClockDelay());
+  session.Queue(program, [done = std::move(done)](const port::LineSamples& samples) {
+    done(static_cast<uint16_t>(samples.LsbFirst(0, 14)));
+  });
 }
 
 uint16_t PicReadData(port::PortSession& session) {
-  PicSendBit(session, 1);
-  uint16_t result = 0;
-  for (uint16_t mask = 1; mask <= 0x2000; mask = static_cast<uint16_t>(mask << 1)) {
-    PicSendBit(session, 1);
-    if (session.GetCTS() == 1) result = static_cast<uint16_t>(result | mask);
-  }
-  PicSendBit(session, 1);
-  return result;
+  port::LineProgram program;
+  AppendReadData(program, session.PicClockDelay());
+  return static_cast<uint16_t>(session.Run(program).LsbFirst(0, 14));
 }
 
 void LoadConfigWord(port::PortSession& session, uint16_t word) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 
 #include "port/operation_log.h"
 #include "port/port_session.h"
@@ -34,6 +35,10 @@ void PicCommand(port::PortSession& session, uint8_t code);
 void PicWriteData(port::PortSession& session, uint16_t word);
 // A 16-clock frame read from the chip with RB7 released (DTR high); bits 14 and 15 are 0.
 uint16_t PicReadData(port::PortSession& session);
+// The `command` (a read command) and the frame after it, queued; `done` gets the frame once
+// the session has made them. Lines that batch may hold them until a result is needed.
+void QueuePicRead(port::PortSession& session, uint8_t command, std::function<void(uint16_t)> done);
+// Commands, data frames and bits are queued the same way: they have no result.
 
 // Load Configuration with `word`, then seven increments: the address counter at the
 // configuration word, 0x2007.

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "port/clock.h"
 #include "port/comm_port.h"
@@ -40,6 +41,9 @@ class PortBackend {
   // register, and after it has given the UART back. A backend whose registers stand for a
   // device of the operating system opens that device here; false means the UART cannot be
   // reached and the session must not touch it.
+  // Told before BeginSession which use of the adapter the session is for ("avr/pic" or
+  // "phoenix"), for a backend whose lines work differently for the two.
+  virtual void PrepareSession(std::string_view portName) { (void)portName; }
   virtual bool BeginSession(uint16_t base) {
     (void)base;
     return true;

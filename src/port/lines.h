@@ -2,13 +2,19 @@
 #include <cstdint>
 #include <string>
 
+#include "port/line_program.h"
+
 namespace vexilo::port {
 
-// A call on the adapter's lines that failed: which device, which call, the system's errno.
+// A call on the adapter's lines that failed: which device, which call, the system's errno
+// (or a library's own code).
 struct LineFault {
   std::string device;
   std::string call;
   int err = 0;
+  // The diagnostic line itself, from lines that explain their own failures (a USB library's
+  // codes are not errnos); empty for a system call's errno.
+  std::string explained;
 };
 
 // The adapter's wires as a port session drives them: DTR, RTS and the TX line held in break
@@ -31,6 +37,9 @@ class Lines {
   virtual void RefreshModemLines() {}
   // The first failed call since the lines were taken, or null.
   virtual const LineFault* Fault() const { return nullptr; }
+  // Lines that make whole line programs at once give their batch here; null means every
+  // line operation is made as it is called.
+  virtual LineBatch* Batch() { return nullptr; }
 };
 
 }  // namespace vexilo::port

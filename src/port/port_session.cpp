@@ -31,6 +31,17 @@ constexpr uint8_t kFifoOnClearTrigger14 = 0xC7;
 constexpr char kErrorOpenCom[] = "Error Open COM";
 constexpr char kAlreadyOpen[] = "Port already open";
 
+// The shadows as the setters change them.
+uint8_t WithDtr(uint8_t mcr, uint8_t value) {
+  return static_cast<uint8_t>((value == 1 || value == 0x80) ? (mcr | kMcrDtr) : (mcr & ~kMcrDtr));
+}
+uint8_t WithRts(uint8_t mcr, uint8_t value) {
+  return static_cast<uint8_t>(value == 1 ? (mcr | kMcrRts) : (mcr & ~kMcrRts));
+}
+uint8_t WithTxLevel(uint8_t lcr, uint8_t value) {
+  return static_cast<uint8_t>(value == 0 ? (lcr | kLcrBreak) : (lcr & ~kLcrBreak));
+}
+
 // Line changes and CTS reads timed when a session opens on a real port.
 constexpr int kTimedLineCalls = 24;
 
@@ -54,7 +65,8 @@ PortSession::PortSession(PortBackend& backend, SessionReporter& reporter,
     : backend_(backend),
       reporter_(reporter),
       settings_(std::move(settings)),
-      clock_(backend.Time()) {
+      clock_(backend.Time()),
+      sessionClock_(*this, backend.Time()) {
   idleLines_.Attach(nullIo_, base_);
   if (backend_.Comm().PortName().empty()) backend_.Comm().CommSetPortName(backend_.DeviceForCom(0));
 }
@@ -87,6 +99,7 @@ bool PortSession::OpenPort(std::string_view portName) {
   faultReported_ = false;
   state_ = State::Refused;
   everOpened_ = true;
+  backend_.PrepareSession(portName);
 
   std::string report = "Port:";
   const Setup setup =
@@ -192,16 +205,19 @@ std::string PortSession::PortName() const {
 }
 
 bool PortSession::LineFailed() {
+  Flush();
   const LineFault* fault = lines_->Fault();
   if (fault == nullptr) return false;
   if (!faultReported_) {
     faultReported_ = true;
-    reporter_.PortDiagnostic(ExplainDeviceFault(*fault));
+    reporter_.PortDiagnostic(fault->explained.empty() ? ExplainDeviceFault(*fault)
+                                                      : fault->explained);
   }
   return true;
 }
 
 void PortSession::DropModemLines() {
+  Flush();
   if (IsOpen()) {
     ClearOutputs();
   } else if (directPortSetUp_ && backend_.Mode() == SessionMode::Direct &&
@@ -220,6 +236,7 @@ void PortSession::ClearOutputs() {
 
 void PortSession::ClosePort() {
   if (state_ == State::Closed) return;
+  Flush();
   std::string report = "Port:";
   if (backend_.Mode() == SessionMode::Direct) {
     CloseDirect(report);
@@ -267,24 +284,31 @@ std::string PortSession::PortLabel(const char* state) const {
 }
 
 void PortSession::SetDTR(uint8_t value) {
-  mcr_ = (value == 1 || value == 0x80) ? (mcr_ | kMcrDtr) : (mcr_ & ~kMcrDtr);
+  Flush();
+  mcr_ = WithDtr(mcr_, value);
   lines_->SetModemLines((mcr_ & kMcrDtr) != 0, (mcr_ & kMcrRts) != 0);
 }
 
 void PortSession::SetRTS(uint8_t value) {
-  mcr_ = value == 1 ? (mcr_ | kMcrRts) : (mcr_ & ~kMcrRts);
+  Flush();
+  mcr_ = WithRts(mcr_, value);
   lines_->SetModemLines((mcr_ & kMcrDtr) != 0, (mcr_ & kMcrRts) != 0);
 }
 
 void PortSession::SetTXLevel(uint8_t value) {
-  lcr_ = value == 0 ? (lcr_ | kLcrBreak) : (lcr_ & ~kLcrBreak);
+  Flush();
+  lcr_ = WithTxLevel(lcr_, value);
   lines_->SetBreak((lcr_ & kLcrBreak) != 0);
 }
 
-uint8_t PortSession::GetCTS() { return lines_->Cts() ? 1 : 0; }
+uint8_t PortSession::GetCTS() {
+  Flush();
+  return lines_->Cts() ? 1 : 0;
+}
 
 void PortSession::SetMCLR(uint8_t on) {
   if (!IsOpen()) return;
+  Flush();
   SetRTS(0);
   SetDTR(0);
   SetTX(on != 0 ? 1 : 0);
@@ -292,6 +316,7 @@ void PortSession::SetMCLR(uint8_t on) {
 }
 
 bool PortSession::WaitFor(bool (Lines::*ready)(), uint64_t boundUs) {
+  Flush();
   const uint64_t startUs = clock_.NowUs();
   const uint64_t maxPolls = kByteWaitPolls * std::max<uint64_t>(1, boundUs / kByteWaitUs);
   for (uint64_t polls = 0; polls < maxPolls; ++polls) {
@@ -323,6 +348,7 @@ uint8_t PortSession::ReceiveByteWithin(uint64_t boundUs) {
 uint8_t PortSession::ReceiveByteTimed() {
   // The count includes the pass that ends the loop, so a limit of N makes N - 1 polls; a
   // limit of 0 or 1 makes none.
+  Flush();
   timedReceiveExpired_ = true;
   for (int32_t counter = 1; counter < rxPollLimit_; ++counter) {
     if (lines_->DataReady()) {
@@ -333,10 +359,111 @@ uint8_t PortSession::ReceiveByteTimed() {
   return lines_->ReadByte();
 }
 
-uint8_t PortSession::ReadRxRegister() { return lines_->ReadByte(); }
+uint8_t PortSession::ReadRxRegister() {
+  Flush();
+  return lines_->ReadByte();
+}
 
 void PortSession::ClockDelay(unsigned count) {
+  Flush();
   for (unsigned i = 0; i < count; ++i) clock_.Yield();
+}
+
+void PortSession::Queue(const LineProgram& program, SampleHandler done) {
+  LineBatch* batch = lines_->Batch();
+  if (batch == nullptr) {
+    LineSamples samples;
+    RunSteps(program, samples);
+    if (done) done(samples);
+    return;
+  }
+  QueueInBatch(*batch, program);
+  pending_.emplace_back(program.Samples(), std::move(done));
+  if (batch->Full()) Flush();
+}
+
+LineSamples PortSession::Run(const LineProgram& program) {
+  LineSamples result;
+  Queue(program, [&result](const LineSamples& samples) { result = samples; });
+  Flush();
+  return result;
+}
+
+bool PortSession::BatchFull() const {
+  LineBatch* batch = lines_->Batch();
+  return batch == nullptr || batch->Full();
+}
+
+void PortSession::Flush() {
+  LineBatch* batch = lines_->Batch();
+  if (batch == nullptr || (pending_.empty() && batch->Empty())) return;
+  LineSamples all;
+  batch->Run(all);
+  // The handlers may queue again; they see an empty list.
+  std::vector<std::pair<size_t, SampleHandler>> ready;
+  ready.swap(pending_);
+  size_t first = 0;
+  for (auto& [count, done] : ready) {
+    if (done) {
+      LineSamples mine;
+      for (size_t i = 0; i < count; ++i) mine.Add(all[first + i]);
+      done(mine);
+    }
+    first += count;
+  }
+}
+
+// The same line operations the setters make, in the same order: one per step.
+void PortSession::RunSteps(const LineProgram& program, LineSamples& samples) {
+  for (const LineProgram::Step& step : program.Steps()) {
+    switch (step.op) {
+      case LineProgram::Op::Dtr:
+        SetDTR(step.value);
+        break;
+      case LineProgram::Op::Rts:
+        SetRTS(step.value);
+        break;
+      case LineProgram::Op::TxLevel:
+        SetTXLevel(step.value);
+        break;
+      case LineProgram::Op::Delay:
+        ClockDelay(step.value);
+        break;
+      case LineProgram::Op::SampleCts:
+        samples.Add(GetCTS() == 1);
+        break;
+    }
+  }
+}
+
+// The shadows follow each step as the setters keep them; the batch gets the line states.
+void PortSession::QueueInBatch(LineBatch& batch, const LineProgram& program) {
+  for (const LineProgram::Step& step : program.Steps()) {
+    switch (step.op) {
+      case LineProgram::Op::Dtr:
+        mcr_ = WithDtr(mcr_, step.value);
+        ApplyToBatch(batch);
+        break;
+      case LineProgram::Op::Rts:
+        mcr_ = WithRts(mcr_, step.value);
+        ApplyToBatch(batch);
+        break;
+      case LineProgram::Op::TxLevel:
+        lcr_ = WithTxLevel(lcr_, step.value);
+        ApplyToBatch(batch);
+        break;
+      case LineProgram::Op::Delay:
+        batch.Hold(step.value);
+        break;
+      case LineProgram::Op::SampleCts:
+        batch.SampleCts();
+        break;
+    }
+  }
+}
+
+void PortSession::ApplyToBatch(LineBatch& batch) {
+  batch.Apply((mcr_ & kMcrDtr) != 0, (mcr_ & kMcrRts) != 0, (lcr_ & kLcrBreak) != 0);
 }
 
 SessionGuard::SessionGuard(PortSession& session, std::string_view portName) : session_(session) {

@@ -1,9 +1,13 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "port/backend.h"
+#include "port/line_program.h"
 #include "port/session_reporter.h"
 #include "port/session_settings.h"
 #include "port/uart_lines.h"
@@ -56,6 +60,20 @@ class PortSession {
   // PIC programming voltage on MCLR (the TX line) with clock and data low, then 200 ms.
   void SetMCLR(uint8_t on);
 
+  // Line programs. Queue makes `program` and gives its CTS samples to `done`. On lines that
+  // pack programs into one transfer the program may wait until a result is needed: Flush(),
+  // any other line or byte operation, a pause of Time() and ClosePort make what waits, in
+  // order. On every other port each program is made at once, step by step.
+  using SampleHandler = std::function<void(const LineSamples&)>;
+  void Queue(const LineProgram& program, SampleHandler done = {});
+  // Makes `program` now and returns its samples.
+  LineSamples Run(const LineProgram& program);
+  void Flush();
+  // The lines pack programs: a caller may queue many before it needs their results, until
+  // BatchFull() (always true where they do not).
+  bool Batches() const { return lines_->Batch() != nullptr; }
+  bool BatchFull() const;
+
   // Sends `value` and returns its echo.
   uint8_t SendByte(uint8_t value);
   // Waits for a byte and returns it.
@@ -100,11 +118,29 @@ class PortSession {
   uint8_t PicClockDelay() const { return picClockDelay_; }
   int32_t RxPollLimit() const { return rxPollLimit_; }
   SessionMode Mode() const { return backend_.Mode(); }
-  Clock& Time() { return clock_; }
+  // The session's clock: its pauses first make what waits in a batch, so that a write delay
+  // starts once the instruction before it has reached the chip.
+  Clock& Time() { return sessionClock_; }
   PortBackend& Backend() { return backend_; }
 
  private:
   enum class State { Closed, Open, Refused };
+
+  class SessionClock final : public Clock {
+   public:
+    SessionClock(PortSession& session, Clock& inner) : session_(session), inner_(inner) {}
+    void SleepMs(unsigned ms) override {
+      session_.Flush();
+      inner_.SleepMs(ms);
+    }
+    void Yield() override { inner_.Yield(); }
+    uint64_t NowUs() const override { return inner_.NowUs(); }
+    uint64_t NowNs() const override { return inner_.NowNs(); }
+
+   private:
+    PortSession& session_;
+    Clock& inner_;
+  };
   enum class Setup { Usable, Refused, NoDevice };
 
   Setup OpenDirect(std::string& report);
@@ -115,6 +151,9 @@ class PortSession {
   void CloseDirect(std::string& report);
   void CloseOsHeld(std::string& report);
   void ClearOutputs();
+  void RunSteps(const LineProgram& program, LineSamples& samples);
+  void QueueInBatch(LineBatch& batch, const LineProgram& program);
+  void ApplyToBatch(LineBatch& batch);
   std::string PortLabel(const char* state) const;
   // Polls until `ready` holds, within `boundUs` (the byte wait bound unless said otherwise;
   // on a clock that does not move, a poll count in proportion).
@@ -125,6 +164,9 @@ class PortSession {
   SessionReporter& reporter_;
   SessionSettingsSource settings_;
   Clock& clock_;
+  SessionClock sessionClock_;
+  // Programs queued in the batch: how many samples each took and who wants them.
+  std::vector<std::pair<size_t, SampleHandler>> pending_;
   NullPortIo nullIo_;
   PortIo* io_ = &nullIo_;
   UartLines idleLines_;
