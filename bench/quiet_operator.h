@@ -2,6 +2,7 @@
 // The person at the window as the benchmarks need them: every question answered Yes, no stop,
 // nothing shown; the error lines, an "Estimated time" line and the first time estimate kept.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@ class QuietOperator final : public port::Operator {
  public:
   void Log(const std::string& line) override {
     if (line.rfind("Estimated", 0) == 0) announcement = line;
+    if (onLog) onLog(line);
   }
   void LogError(const std::string& line) override { errors.push_back(line); }
   void SetProgress(uint32_t, uint32_t) override {}
@@ -30,6 +32,7 @@ class QuietOperator final : public port::Operator {
 
   std::vector<std::string> errors;
   std::string announcement;
+  std::function<void(const std::string&)> onLog;  // sees every black line
   uint64_t firstEstimateUs = 0;
 };
 

@@ -22,7 +22,11 @@
     error "build with gpasm -p p16f84"
     endif
 
-    __CONFIG _XT_OSC & _WDT_OFF & _PWRTE_OFF & _CP_OFF
+CONFIG_WORD     equ _XT_OSC & _WDT_OFF & _PWRTE_OFF & _CP_OFF
+    if CONFIG_WORD != 0x3FF9
+    error "the installer writes the configuration word 0x3FF9"
+    endif
+    __CONFIG CONFIG_WORD
 
 RAM_BASE        equ 0x0C
 RAM_LIMIT       equ 0x50
@@ -32,9 +36,10 @@ MAX_DATA        equ 16
 CHECK_BYTE      equ 0
 EE_ADDRESS_BYTES equ 1
 EE_PAGE         equ 8           ; 24C01/02 pages; the 24C04..16 have 16
-EE_POLL_TRIES   equ 100
-BUS_PROBE_PASSES equ 6
+EE_POLL_TRIES   equ 50
+BUS_PROBE_PASSES equ 4
 ATR_LENGTH      equ 10
+CODE_LIMIT      equ 0x400
 
     #include "ram.inc"
 
@@ -73,5 +78,9 @@ start
     #include "i2c_bus.inc"
     #include "eeprom.inc"
     #include "commands.inc"
+
+    if $ > CODE_LIMIT
+    error "the loader is longer than the 1024 words of program memory"
+    endif
 
     end

@@ -24,7 +24,11 @@
     error "build with gpasm -p p16f876"
     endif
 
-    __CONFIG _XT_OSC & _WDT_OFF & _PWRTE_OFF & _BODEN_OFF & _LVP_OFF & _CPD_OFF & _WRT_ENABLE_ON & _DEBUG_OFF & _CP_OFF
+CONFIG_WORD     equ _XT_OSC & _WDT_OFF & _PWRTE_OFF & _BODEN_OFF & _LVP_OFF & _CP_OFF
+    if CONFIG_WORD != 0x3F39
+    error "the installer writes the configuration word 0x3F39"
+    endif
+    __CONFIG CONFIG_WORD
 
 RAM_BASE        equ 0x20
 RAM_LIMIT       equ 0x70
@@ -34,8 +38,8 @@ MAX_DATA        equ 32
 CHECK_BYTE      equ 1
 EE_ADDRESS_BYTES equ 2
 EE_PAGE         equ 32          ; 24C32/64 pages; the 24C128 and up have 64 or 128
-EE_POLL_TRIES   equ 100
-BUS_PROBE_PASSES equ 6
+EE_POLL_TRIES   equ 50
+BUS_PROBE_PASSES equ 4
 ATR_LENGTH      equ 3
 CODE_LIMIT      equ 0x240
 

@@ -4,11 +4,14 @@
 #include <stdexcept>
 
 #include "app/workspace.h"
+#include "port/ftdi_backend.h"
+#include "port/ftdi_library.h"
 #include "port/io_backend.h"
 #include "port/tty_backend.h"
 #include "sim/card_state.h"
 #include "sim/faults.h"
 #include "sim/sim_backend.h"
+#include "sim/sim_ftdi_calls.h"
 
 namespace vexilo::app {
 namespace {
@@ -94,6 +97,21 @@ Rig::Rig(const RigOptions& options, Workspace& ws, port::Operator& op)
     std::string device =
         options.device.empty() ? ws.settings.comDevices[ws.settings.avrPicCom] : options.device;
     backend_ = std::make_unique<port::TtyBackend>(device);
+  } else if (name_ == "ftdi") {
+    port::FtdiOptions ftdi;
+    ftdi.device = options.device.empty() ? ws.settings.ftdiDevice : options.device;
+    ftdi.pins = port::ParseFtdiPinMap(ws.settings.ftdiPins);
+    if (ftdi.device == "sim") {
+      // The simulator's FT232R model on the simulated adapter and card.
+      simBehind_ = MakeSimulator(options, ws);
+      sim_ = simBehind_.get();
+      ftdi.device.clear();
+      ftdi.realHardware = false;
+      backend_ = std::make_unique<port::FtdiBackend>(std::make_unique<sim::SimFtdiCalls>(*sim_),
+                                                     &sim_->VirtualTime(), ftdi);
+    } else {
+      backend_ = std::make_unique<port::FtdiBackend>(port::MakeLibFtdiCalls(), nullptr, ftdi);
+    }
   } else {
     throw std::invalid_argument("unknown port backend \"" + name_ + "\" (" + kBackendNames + ")");
   }

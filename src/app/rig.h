@@ -24,9 +24,11 @@ enum class AdapterMode { Phoenix, Avr, Pic };
 // Which port access a run uses and how it is set up.
 struct RigOptions {
   // "sim": the simulated adapter and card; "io": x86 port I/O on a 16550 (needs root);
-  // "tty": a serial device, USB adapters included.
+  // "tty": a serial device, USB adapters included; "ftdi": an FTDI USB adapter in bit-bang
+  // mode.
   std::string backend = "sim";
-  // The serial device of the tty backend; for io, the device that holds COM1 .. COM4.
+  // The serial device of the tty backend; for io, the device that holds COM1 .. COM4; for
+  // ftdi, libftdi's description of the device, or "sim" for the simulator's FT232R model.
   std::string device;
   // For io: the UART's I/O base instead of the one the device's kernel description gives
   // (0: from the device, else the standard COM base).
@@ -71,6 +73,8 @@ class Rig {
 
   std::string name_;
   std::string simStateFile_;
+  // The simulator behind another backend (the FTDI chip model), when that runs on it.
+  std::unique_ptr<sim::SimBackend> simBehind_;
   std::unique_ptr<port::PortBackend> backend_;
   sim::SimBackend* sim_ = nullptr;
   std::unique_ptr<port::PortSession> session_;
@@ -87,6 +91,6 @@ void CheckSimFaults(const std::vector<std::string>& faults, const CardType& card
 inline constexpr const char* kSimCardNames = "behavioural|isa";
 
 // The names the rig accepts, for help texts.
-inline constexpr const char* kBackendNames = "sim|io|tty";
+inline constexpr const char* kBackendNames = "sim|io|tty|ftdi";
 
 }  // namespace vexilo::app

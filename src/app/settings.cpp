@@ -18,6 +18,7 @@ namespace {
 constexpr char kAvrPicPortSection[] = "port phoenix";
 constexpr char kPhoenixPortSection[] = "port avr/pic";
 constexpr char kBackendSection[] = "Port backend";
+constexpr char kFtdiSection[] = "FTDI";
 // Settings of this program's own that the Windows program never had.
 constexpr char kFastWriteSection[] = "Fast write";
 constexpr char kFastWriteKey[] = "enabled";
@@ -115,6 +116,8 @@ Settings SettingsFromIni(const CSimpleIniA& ini) {
     std::string key = "COM" + std::to_string(i + 1);
     s.comDevices[i] = Text(ini, kBackendSection, key.c_str(), d.comDevices[i]);
   }
+  s.ftdiDevice = Text(ini, kFtdiSection, "device", d.ftdiDevice);
+  s.ftdiPins = Text(ini, kFtdiSection, "pins", d.ftdiPins);
   return s;
 }
 
@@ -153,6 +156,8 @@ void SaveSettings(const std::string& path, const Settings& s) {
     std::string key = "COM" + std::to_string(i + 1);
     ini.SetValue(kBackendSection, key.c_str(), s.comDevices[i].c_str());
   }
+  ini.SetValue(kFtdiSection, "device", s.ftdiDevice.c_str());
+  ini.SetValue(kFtdiSection, "pins", s.ftdiPins.c_str());
   WriteIni(ini, path);
 }
 

@@ -27,6 +27,10 @@ struct Settings {
   // a 16550) or "tty" (a serial device); and the device of each COM number.
   std::string portBackend = "sim";
   std::array<std::string, 4> comDevices{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3"};
+  // The "ftdi" backend: libftdi's description of the device (empty: the only FTDI device on
+  // the bus; "sim": the simulator's FT232R model) and which pin carries each line.
+  std::string ftdiDevice;
+  std::string ftdiPins = "tx=!0 rts=!2 cts=!3 dtr=!4";
   // The simulator's card on the Phoenix reader: "behavioural" (the loader model) or "isa" (the
   // chip's own program on an instruction-set simulator, through the helper vexilo-isa-card).
   std::string simCard = "behavioural";

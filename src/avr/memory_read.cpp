@@ -17,7 +17,8 @@ bool EepromByteMatches(port::PortSession& session, uint32_t address, uint16_t ex
 
 // A read queued: `cell` is filled in once the session has made it.
 void QueueEepromByte(port::PortSession& session, uint32_t address, uint16_t& cell) {
-  QueueSpiAddressed(session, spi::kReadEeprom, address, 0x00, [&cell](uint8_t value) { cell = value; });
+  QueueSpiAddressed(session, spi::kReadEeprom, address, 0x00,
+                    [&cell](uint8_t value) { cell = value; });
 }
 
 // What one memory of a chip is to the read and verify routines.
@@ -44,12 +45,8 @@ uint32_t ReadBatch(port::PortSession& session, const MemoryAccess& memory, uint3
 }
 
 MemoryAccess Flash(AvrChip chip) {
-  return {"FLASH",
-          image::ImageKind::AvrFlash,
-          ChipRow(chip).flashWords,
-          kBlankWord,
-          FlashWordMatches,
-          QueueReadFlashWord};
+  return {"FLASH",    image::ImageKind::AvrFlash, ChipRow(chip).flashWords,
+          kBlankWord, FlashWordMatches,           QueueReadFlashWord};
 }
 
 MemoryAccess Eeprom(AvrChip chip) {

@@ -98,7 +98,8 @@ uint32_t FirstFlashDifference(port::PortSession& session, uint32_t first, uint32
     return end;
   }
   std::vector<uint16_t> got(end - first);
-  for (uint32_t word = first; word < end; ++word) QueueReadFlashWord(session, word, got[word - first]);
+  for (uint32_t word = first; word < end; ++word)
+    QueueReadFlashWord(session, word, got[word - first]);
   session.Flush();
   for (uint32_t word = first; word < end; ++word) {
     if (got[word - first] != expected[word - first]) return word;

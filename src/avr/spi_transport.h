@@ -23,9 +23,9 @@ void QueueSpiInstruction(port::PortSession& session, const SpiBytes& bytes,
 // The same with a 16-bit address in the second and third byte, high byte first.
 inline void QueueSpiAddressed(port::PortSession& session, uint8_t code, uint32_t address,
                               uint8_t data, std::function<void(uint8_t)> done = {}) {
-  QueueSpiInstruction(session,
-                      {code, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address), data},
-                      std::move(done));
+  QueueSpiInstruction(
+      session, {code, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address), data},
+      std::move(done));
 }
 
 // One four-byte serial programming instruction; returns the byte the chip shifted out during

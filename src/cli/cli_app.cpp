@@ -18,6 +18,9 @@
 #include "app/workspace.h"
 #include "cli/cli_actions.h"
 #include "cli/cli_operator.h"
+#include "port/ftdi_diagnostics.h"
+#include "port/ftdi_library.h"
+#include "port/ftdi_pins.h"
 #include "port/serial_ports.h"
 #include "sim/sim_backend.h"
 
@@ -31,6 +34,7 @@ struct Options {
   std::string port;
   std::string device;
   std::string ioBase;
+  std::string ftdiPins;
   bool listPorts = false;
   int com = 0;
   std::string simState;
@@ -137,6 +141,14 @@ class Runner {
       ws_.settingsSource = options_.config;
     }
     if (!options_.port.empty()) ws_.settings.portBackend = options_.port;
+    if (!options_.ftdiPins.empty()) {
+      try {
+        port::ParseFtdiPinMap(options_.ftdiPins);
+      } catch (const std::invalid_argument& e) {
+        throw UsageError(std::string("--ftdi-pins: ") + e.what());
+      }
+      ws_.settings.ftdiPins = options_.ftdiPins;
+    }
     if (options_.com) ws_.settings.avrPicCom = ws_.settings.phoenixCom = options_.com - 1;
     if (options_.fastWrite) ws_.settings.fastWrite = true;
     if (!options_.simCard.empty()) ws_.settings.simCard = options_.simCard;
@@ -171,9 +183,17 @@ class Runner {
       if (!p.modemLines) out_ << "  [no CTS: not usable for the adapter]";
       if (p.ioBase != 0)
         out_ << "  [--port io or --port tty]";
+      else if (p.ftdi)
+        out_ << "  [--port tty, or --port ftdi (fast)]";
       else if (p.modemLines)
         out_ << "  [--port tty]";
       out_ << '\n';
+    }
+    // FTDI chips on the USB bus, bound to ftdi_sio or not, for the bit-bang backend.
+    std::vector<port::FtdiDeviceInfo> ftdi;
+    port::MakeLibFtdiCalls()->FindAll(ftdi);
+    for (const port::FtdiDeviceInfo& d : ftdi) {
+      out_ << "USB " << port::DescribeFtdiDevice(d) << "  [--port ftdi]\n";
     }
     return 0;
   }
@@ -376,9 +396,16 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   cli.add_option("--port", options.port,
                  std::string("port access: ") + app::kBackendNames +
                      " (default: config.cfg, else sim, the simulated adapter and card)")
-      ->check(CLI::IsMember({"sim", "io", "tty"}));
+      ->check(CLI::IsMember({"sim", "io", "tty", "ftdi"}));
   cli.add_option("--device", options.device,
-                 "serial device for --port tty (e.g. /dev/ttyUSB0), or the COM device for io");
+                 "serial device for --port tty (e.g. /dev/ttyUSB0), or the COM device for io; for "
+                 "--port ftdi libftdi's description of the adapter (i:0x0403:0x6001, "
+                 "s:0x0403:0x6001:SERIAL, d:BUS/DEVICE; default: the only FTDI device) or sim, "
+                 "the simulator's FT232R model");
+  cli.add_option("--ftdi-pins", options.ftdiPins,
+                 "for --port ftdi: which bit-bang pin carries each line, '!' for an inverted one "
+                 "(default: config.cfg, else \"tx=!0 rts=!2 cts=!3 dtr=!4\", an FTDI USB-RS232 "
+                 "cable)");
   cli.add_option("--io-base", options.ioBase,
                  "I/O base of the 16550 for --port io, e.g. 0xD050 for a PCI card (default: the "
                  "device's base from the kernel, else the standard COM base)");

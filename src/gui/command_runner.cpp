@@ -11,7 +11,10 @@ namespace vexilo::gui {
 
 CommandRunner::CommandRunner(app::Workspace& ws, Dialogs& dialogs, std::string simStateDir,
                              QObject* parent)
-    : QObject(parent), ws_(ws), dialogs_(dialogs), simStateDir_(std::move(simStateDir)),
+    : QObject(parent),
+      ws_(ws),
+      dialogs_(dialogs),
+      simStateDir_(std::move(simStateDir)),
       op_(this, dialogs) {
   qRegisterMetaType<app::Command>();
 }
@@ -57,7 +60,10 @@ std::string CommandRunner::RigKey() const {
   const app::CardType* card = worker_.Card();
   std::string key = s.portBackend + '\n' + std::to_string(s.avrPicCom) + '\n';
   for (const std::string& device : s.comDevices) key += device + '\n';
-  if (s.portBackend == "sim" && card) {
+  key += s.ftdiDevice + '\n' + s.ftdiPins + '\n';
+  const bool simulated =
+      s.portBackend == "sim" || (s.portBackend == "ftdi" && s.ftdiDevice == "sim");
+  if (simulated && card) {
     key += s.simCard + '\n' + std::string(card->text) + '\n' +
            std::to_string(app::ExtEepromBytes(*card, worker_.options));
   }

@@ -99,6 +99,11 @@ QString SystemLineOf(const app::Settings& settings) {
   if (settings.portBackend == "tty") {
     return line + QStringLiteral(" (%1)").arg(Q(settings.comDevices[settings.avrPicCom]));
   }
+  if (settings.portBackend == "ftdi") {
+    return line + QStringLiteral(" (FTDI %1)")
+                      .arg(settings.ftdiDevice.empty() ? QStringLiteral("USB adapter")
+                                                       : Q(settings.ftdiDevice));
+  }
   return line + QStringLiteral(" (unknown port access \"%1\")").arg(Q(settings.portBackend));
 }
 

@@ -113,7 +113,11 @@ QWidget* SetupTab::BuildPorts() {
   devicePath_->setObjectName("device_path");
   devicePath_->setToolTip(QStringLiteral("The serial device of this COM number"));
   connect(devicePath_, &QLineEdit::textEdited, this, [this](const QString& text) {
-    settings_.comDevices[static_cast<size_t>(deviceCom_->currentIndex())] = text.toStdString();
+    if (settings_.portBackend == "ftdi") {
+      settings_.ftdiDevice = text.toStdString();
+    } else {
+      settings_.comDevices[static_cast<size_t>(deviceCom_->currentIndex())] = text.toStdString();
+    }
     emit PortChanged();
   });
   // The machine's serial devices, what each is, and which the path may name.
@@ -125,9 +129,8 @@ QWidget* SetupTab::BuildPorts() {
              (p.modemLines ? QString() : QStringLiteral(" (no CTS)")) + QLatin1Char('\n');
   }
   devicePath_->setCompleter(new QCompleter(paths, devicePath_));
-  auto* ports = new QLabel(found.isEmpty() ? QStringLiteral("No serial devices found")
-                                           : found.trimmed(),
-                           box);
+  auto* ports = new QLabel(
+      found.isEmpty() ? QStringLiteral("No serial devices found") : found.trimmed(), box);
   ports->setObjectName("serial_ports");
   ports->setWordWrap(true);
   ports->setToolTip(QStringLiteral("Serial devices of this machine (vexilo-cli --list-ports)"));
@@ -288,10 +291,16 @@ void SetupTab::PresetClicked(app::TimingPreset preset) {
 
 void SetupTab::ShowDevice() {
   const QSignalBlocker quiet(devicePath_);
+  // The FTDI backend names its adapter by libftdi's description, one for every COM number.
+  const bool ftdi = settings_.portBackend == "ftdi";
   devicePath_->setText(QString::fromStdString(
-      settings_.comDevices[static_cast<size_t>(std::max(0, deviceCom_->currentIndex()))]));
+      ftdi ? settings_.ftdiDevice
+           : settings_.comDevices[static_cast<size_t>(std::max(0, deviceCom_->currentIndex()))]));
+  devicePath_->setPlaceholderText(ftdi ? QStringLiteral("the only FTDI device (or i:0x0403:0x6001, "
+                                                        "s:0x0403:0x6001:SERIAL, sim)")
+                                       : QString());
   const bool usesDevice = settings_.portBackend != "sim";
-  deviceCom_->setEnabled(usesDevice);
+  deviceCom_->setEnabled(usesDevice && !ftdi);
   devicePath_->setEnabled(usesDevice);
   simCard_->setEnabled(!usesDevice);
 }

@@ -65,10 +65,11 @@ struct BackendChoice {
   const char* name;
   const char* caption;
 };
-inline constexpr std::array<BackendChoice, 3> kBackendChoices{{
+inline constexpr std::array<BackendChoice, 4> kBackendChoices{{
     {"sim", "Simulator"},
     {"io", "x86 port I/O"},
     {"tty", "Serial device"},
+    {"ftdi", "FTDI USB adapter (fast)"},
 }};
 
 // The simulator's cards on the Phoenix reader: settings name and caption.

@@ -66,8 +66,7 @@ void PicWriteData(port::PortSession& session, uint16_t word) {
   session.Queue(program);
 }
 
-void QueuePicRead(port::PortSession& session, uint8_t command,
-                  std::function<void(uint16_t)> done) {
+void QueuePicRead(port::PortSession& session, uint8_t command, std::function<void(uint16_t)> done) {
   port::LineProgram program;
   AppendCommand(program, command, session.PicClockDelay());
   AppendReadData(program, session.PicClockDelay());

@@ -58,6 +58,10 @@ class FtdiCalls {
   // A read returns what has arrived (possibly 0 bytes) without waiting long.
   virtual int WriteData(const uint8_t* data, int size) = 0;
   virtual int ReadData(uint8_t* data, int size) = 0;
+  // ftdi_read_data_set_chunksize: the length of each USB transfer a read asks for. A transfer
+  // ends at a short packet (the chip sends one only when its latency timer runs out) or when
+  // this many bytes have come, two status bytes in every 64.
+  virtual int SetReadChunkSize(int bytes) = 0;
   // Synchronous bit-bang in one go: ftdi_read_data_submit for `size` bytes, then
   // ftdi_write_data_submit of `out`, then ftdi_transfer_data_done on both. The read is on
   // the bus while the bytes go out, so the chip's read-back FIFO never fills and stalls it.

@@ -6,11 +6,15 @@
 
 namespace vexilo::port {
 
-// A call on the adapter's lines that failed: which device, which call, the system's errno.
+// A call on the adapter's lines that failed: which device, which call, the system's errno
+// (or a library's own code).
 struct LineFault {
   std::string device;
   std::string call;
   int err = 0;
+  // The diagnostic line itself, from lines that explain their own failures (a USB library's
+  // codes are not errnos); empty for a system call's errno.
+  std::string explained;
 };
 
 // The adapter's wires as a port session drives them: DTR, RTS and the TX line held in break

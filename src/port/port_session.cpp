@@ -210,7 +210,8 @@ bool PortSession::LineFailed() {
   if (fault == nullptr) return false;
   if (!faultReported_) {
     faultReported_ = true;
-    reporter_.PortDiagnostic(ExplainDeviceFault(*fault));
+    reporter_.PortDiagnostic(fault->explained.empty() ? ExplainDeviceFault(*fault)
+                                                      : fault->explained);
   }
   return true;
 }

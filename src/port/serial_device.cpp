@@ -23,7 +23,7 @@ void SerialDevice::SetPath(const std::string& path) {
 }
 
 bool SerialDevice::Refuse(const char* call, int err) {
-  fault_ = LineFault{path_, call, err};
+  fault_ = LineFault{path_, call, err, {}};
   if (fd_ >= 0) calls_.Close(fd_);
   fd_ = -1;
   return false;
@@ -68,7 +68,7 @@ void SerialDevice::Close() {
 bool SerialDevice::Check(int result, const char* call) {
   if (result >= 0) return true;
   const int err = errno;
-  if (!fault_) fault_ = LineFault{path_, call, err};
+  if (!fault_) fault_ = LineFault{path_, call, err, {}};
   if (DeviceVanished(err)) Close();
   return false;
 }

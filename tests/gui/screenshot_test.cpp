@@ -21,7 +21,10 @@ TEST(Screenshots, EveryCardTypeRendersIntoAPicture) {
   test::TempDir dir;
   test::ScopedCurrentDir here(dir.Path());
   for (const app::CardType& card : app::CardTypes()) {
-    dir.Write("config.cfg", "[TYP]\r\nKARTA=" + std::string(card.text) + "\r\n");
+    // The Setup page is shown with the FTDI backend chosen.
+    const std::string port =
+        card.alias == "fun" ? "[Port backend]\r\nbackend=ftdi\r\n[FTDI]\r\ndevice=sim\r\n" : "";
+    dir.Write("config.cfg", "[TYP]\r\nKARTA=" + std::string(card.text) + "\r\n" + port);
     TForm1 window;
     window.findChild<QTabWidget*>("PageControl1")->setCurrentIndex(kFlashPage);
     window.show();

@@ -1,0 +1,162 @@
+#include "port/ftdi_backend.h"
+
+#include <vector>
+
+#include "port/comm_port.h"
+#include "port/ftdi_diagnostics.h"
+#include "port/io_permission.h"
+#include "port/real_clock.h"
+#include "port/serial_ports.h"
+
+namespace vexilo::port {
+namespace {
+
+// One 9600 baud character of 8 data bits, parity and 2 stop bits, in microseconds.
+constexpr uint64_t kCharacterUs = 12 * 1000000 / 9600;
+
+}  // namespace
+
+// Nothing to ask the kernel for: the USB device's permission is checked when it opens.
+class FtdiBackend::Granted final : public IoPermission {
+ public:
+  bool EnablePortRange(uint16_t) override { return true; }
+  bool DisablePortRange(uint16_t) override { return true; }
+};
+
+// The mode bursts go out through the chip's UART. During a session the chip leaves bit-bang
+// mode for the burst and comes back to it afterwards; outside one it is opened for the burst.
+class FtdiBackend::BurstComm final : public CommPort {
+ public:
+  explicit BurstComm(FtdiBackend& backend) : backend_(backend) {}
+
+  bool CommConnect() override {
+    if (connected_) return true;
+    problem_.clear();
+    heldBySession_ = backend_.inSession_;
+    if (!heldBySession_ && !backend_.OpenDevice()) {
+      problem_ = backend_.problem_;
+      return false;
+    }
+    if (!backend_.lines_.Begin(false, backend_.options_.bitBangBaud, backend_.Description())) {
+      problem_ = backend_.lines_.Fault()->explained;
+      if (!heldBySession_) backend_.CloseDevice();
+      return false;
+    }
+    connected_ = true;
+    unsent_ = 0;
+    return true;
+  }
+  void CommDisconnect() override {
+    if (!connected_) return;
+    connected_ = false;
+    if (heldBySession_) {
+      backend_.lines_.Begin(backend_.bitBang_, backend_.options_.bitBangBaud,
+                            backend_.Description());
+    } else {
+      backend_.CloseDevice();
+    }
+  }
+  bool CommConnected() const override { return connected_; }
+  void CommSetPortName(const std::string&) override {}
+  std::string PortName() const override { return backend_.Label(); }
+  bool CommSendByte(uint8_t value) override {
+    if (!connected_) return false;
+    if (backend_.calls_->WriteData(&value, 1) != 1) {
+      problem_ = ExplainFtdiFailure(backend_.Description(), "ftdi_write_data", -1,
+                                    backend_.calls_->ErrorString());
+      return false;
+    }
+    ++unsent_;
+    return true;
+  }
+  // The chip sends what it was given at 9600 baud; waiting that long is waiting until it has.
+  bool CommDrain() override {
+    if (!connected_) return false;
+    backend_.clock_.SleepMs(static_cast<unsigned>((unsent_ * kCharacterUs + 999) / 1000) + 1);
+    unsent_ = 0;
+    return true;
+  }
+  std::string CommProblem() const override { return problem_; }
+
+ private:
+  FtdiBackend& backend_;
+  bool connected_ = false;
+  bool heldBySession_ = false;
+  uint64_t unsent_ = 0;
+  std::string problem_;
+};
+
+FtdiBackend::FtdiBackend(std::unique_ptr<FtdiCalls> calls, Clock* clock, FtdiOptions options)
+    : calls_(std::move(calls)),
+      ownClock_(clock ? nullptr : std::make_unique<RealClock>()),
+      clock_(clock ? *clock : *ownClock_),
+      options_(std::move(options)),
+      lines_(*calls_, options_.pins),
+      comm_(std::make_unique<BurstComm>(*this)),
+      permission_(std::make_unique<Granted>()) {}
+
+FtdiBackend::~FtdiBackend() { CloseDevice(); }
+
+CommPort& FtdiBackend::Comm() { return *comm_; }
+IoPermission& FtdiBackend::Permission() { return *permission_; }
+
+std::string FtdiBackend::Description() const { return open_ ? opened_ : options_.device; }
+
+std::string FtdiBackend::Label() const {
+  const std::string device = Description();
+  return "FTDI " + (device.empty() ? std::string("USB adapter") : device);
+}
+
+std::string FtdiBackend::DeviceForCom(int) const { return Label(); }
+
+void FtdiBackend::PrepareSession(std::string_view portName) { bitBang_ = portName != "phoenix"; }
+
+bool FtdiBackend::OpenDevice() {
+  if (open_) return true;
+  problem_.clear();
+  std::string description = options_.device;
+  std::vector<FtdiDeviceInfo> devices;
+  if (description.empty()) {
+    if (calls_->FindAll(devices) < 0 || devices.size() != 1) {
+      problem_ = ExplainFtdiChoice(devices, ListSerialPorts());
+      return false;
+    }
+    description = FtdiDeviceChoice(devices.front());
+  }
+  const int result = calls_->OpenString(description);
+  if (result < 0) {
+    const std::string reason = calls_->ErrorString();
+    devices.clear();
+    calls_->FindAll(devices);
+    problem_ = ExplainFtdiOpen(description, result, reason, devices, ListSerialPorts());
+    return false;
+  }
+  opened_ = description;
+  open_ = true;
+  return true;
+}
+
+void FtdiBackend::CloseDevice() {
+  if (!open_) return;
+  lines_.End();
+  calls_->Close();
+  open_ = false;
+}
+
+bool FtdiBackend::BeginSession(uint16_t) {
+  if (!OpenDevice()) return false;
+  if (!lines_.Begin(bitBang_, options_.bitBangBaud, Description())) {
+    problem_ = lines_.Fault()->explained;
+    CloseDevice();
+    return false;
+  }
+  inSession_ = true;
+  return true;
+}
+
+void FtdiBackend::EndSession() {
+  inSession_ = false;
+  CloseDevice();
+}
+
+}  // namespace vexilo::port

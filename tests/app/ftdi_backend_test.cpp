@@ -1,0 +1,142 @@
+// Commands through the FTDI backend, against the simulator's FT232R model on the simulated
+// adapter and card.
+#include "port/ftdi_backend.h"
+
+#include <gtest/gtest.h>
+
+#include "command_bench.h"
+#include "port/ftdi_diagnostics.h"
+#include "sim/sim_ftdi_calls.h"
+
+namespace vexilo::app {
+namespace {
+
+using testing::ScriptedOperator;
+
+constexpr const char* kCards[] = {"fun", "wafer", "pic2", "black", "atmega", "neoo"};
+
+// One card in the simulated adapter, reached through the FT232R model (or, for `direct`, the
+// simulated 16550 the sim backend drives).
+struct Bench {
+  Bench(const char* card, bool direct, sim::SimFtdiOptions ftdi = {}) {
+    ws.SetCardTypeText(std::string(FindCardTypeByName(card)->text));
+    ws.settings.autoMode = true;
+    for (uint32_t i = 0; i < 40; ++i) {
+      ws.flash.SetCell(i,
+                       static_cast<uint16_t>((0x1234 + 7 * i) &
+                                             (ws.Card()->family == Family::Pic ? 0x3FFF : 0xFFFF)));
+      if (i < ws.eepromInt.Cells()) ws.eepromInt.SetCell(i, static_cast<uint16_t>(0xA5 ^ i));
+      if (i < ws.eepromExt.Cells()) ws.eepromExt.SetCell(i, static_cast<uint16_t>(0x3C + i));
+    }
+    sim::SimOptions options;
+    options.card = SimCardType(*ws.Card());
+    auto simulator = std::make_unique<sim::SimBackend>(options);
+    sim = simulator.get();
+    if (direct) {
+      rig = std::make_unique<Rig>(std::move(simulator), sim, ws, op);
+      return;
+    }
+    behind = std::move(simulator);
+    auto calls = std::make_unique<sim::SimFtdiCalls>(*sim, std::move(ftdi));
+    model = calls.get();
+    port::FtdiOptions chosen;
+    chosen.realHardware = false;
+    rig = std::make_unique<Rig>(
+        std::make_unique<port::FtdiBackend>(std::move(calls), &sim->VirtualTime(), chosen), sim, ws,
+        op);
+  }
+  CommandResult Run(Command command) { return RunCommand(command, ws, *rig, op); }
+
+  Workspace ws;
+  ScriptedOperator op;
+  std::unique_ptr<sim::SimBackend> behind;  // the simulator behind the FTDI model
+  sim::SimBackend* sim = nullptr;
+  sim::SimFtdiCalls* model = nullptr;
+  std::unique_ptr<Rig> rig;
+};
+
+class SameLogThroughFtdi : public ::testing::TestWithParam<Command> {};
+
+// Every command on every card type logs the same lines, fails or succeeds alike and leaves the
+// same images through the FTDI chip as through the 16550.
+TEST_P(SameLogThroughFtdi, AsThroughTheSimulatedUart) {
+  for (const char* card : kCards) {
+    Bench uart(card, true);
+    Bench ftdi(card, false);
+    const CommandResult a = uart.Run(GetParam());
+    const CommandResult b = ftdi.Run(GetParam());
+    EXPECT_EQ(a.failed, b.failed) << card;
+    EXPECT_EQ(uart.op.lines, ftdi.op.lines) << card;
+    EXPECT_EQ(uart.ws.ErrorFlag, ftdi.ws.ErrorFlag) << card;
+    for (ImageId id : {ImageId::Flash, ImageId::EepromInt, ImageId::EepromExt}) {
+      ASSERT_EQ(uart.ws.Image(id).Cells(), ftdi.ws.Image(id).Cells()) << card;
+      for (uint32_t i = 0; i < uart.ws.Image(id).Cells(); ++i) {
+        ASSERT_EQ(uart.ws.Image(id).Cell(i), ftdi.ws.Image(id).Cell(i)) << card << " cell " << i;
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCommand, SameLogThroughFtdi,
+                         ::testing::Values(Command::ReadFlash, Command::ReadEepromInt,
+                                           Command::ReadEepromExt, Command::ReadFlashEepromInt,
+                                           Command::ReadConfig, Command::ProgramFlash,
+                                           Command::ProgramEepromInt, Command::ProgramEepromExt,
+                                           Command::ProgramFull, Command::ProgramFlashEepromInt,
+                                           Command::VerifyFlash, Command::VerifyEepromInt,
+                                           Command::VerifyEepromExt, Command::VerifyFlashEepromInt,
+                                           Command::Erase, Command::SetBits));
+
+// What a person meets with a cable that is missing, refused or pulled out: a red line that
+// says what to do, the command failed, the image as it was.
+TEST(FtdiBackend, TroublesEndTheCommandRedWithWhatToDo) {
+  struct Case {
+    const char* name;
+    std::function<void(sim::SimFtdiOptions&)> plant;
+    const char* says;
+    const char* unplugAt = nullptr;  // the cable is pulled out when this line is logged
+  };
+  const Case cases[] = {
+      {"no device", [](sim::SimFtdiOptions& o) { o.devices.clear(); }, "none found on the USB bus"},
+      {"two devices",
+       [](sim::SimFtdiOptions& o) {
+         sim::SimFtdiDevice second = sim::DefaultSimFtdiDevice();
+         second.info.serial = "VXSIM002";
+         second.info.busPath = "d:001/003";
+         second.wired = false;
+         o.devices.push_back(second);
+       },
+       "--device s:0x0403:0x6001:VXSIM002"},
+      {"no permission",
+       [](sim::SimFtdiOptions& o) { o.devices[0].access = sim::SimFtdiAccess::NoPermission; },
+       "udev rule packaging/udev/60-vexilo.rules"},
+      {"driver holds it",
+       [](sim::SimFtdiOptions& o) { o.devices[0].access = sim::SimFtdiAccess::ClaimFails; },
+       "ftdi_sio driver or another program holds it"},
+      {"unplugged", [](sim::SimFtdiOptions&) {}, "unplugged or stopped answering",
+       "ATMEL READ EEPROM INT : START"},
+  };
+  for (const Case& c : cases) {
+    sim::SimFtdiOptions options;
+    c.plant(options);
+    Bench bench("fun", false, options);
+    if (c.unplugAt != nullptr) {
+      bench.op.onLog = [&bench, &c](const std::string& line) {
+        if (line == c.unplugAt) bench.model->Unplug();
+      };
+    }
+    const image::MemoryImage before = bench.ws.eepromInt;
+    const CommandResult result = bench.Run(Command::ReadEepromInt);
+    EXPECT_TRUE(result.failed) << c.name;
+    EXPECT_EQ(bench.ws.ErrorFlag, 1) << c.name;
+    const std::string all = ::testing::PrintToString(bench.op.errors);
+    EXPECT_NE(all.find(c.says), std::string::npos) << c.name << ": " << all;
+    ASSERT_EQ(bench.ws.eepromInt.Cells(), before.Cells()) << c.name;
+    for (uint32_t i = 0; i < before.Cells(); ++i) {
+      ASSERT_EQ(bench.ws.eepromInt.Cell(i), before.Cell(i)) << c.name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vexilo::app
