@@ -60,8 +60,7 @@ struct IsaRig {
   bool ok = false;
 };
 
-void ReadThrough(benchmark::State& state, const char* card, const char* part,
-                 const char* loader) {
+void ReadThrough(benchmark::State& state, const char* card, const char* part, const char* loader) {
   try {
     sim::isa::FindHelperProgram();
   } catch (const std::exception& e) {

@@ -98,8 +98,10 @@ std::optional<extee::LoaderImage> CardLoader(Workspace& ws, Rig& rig, port::Oper
       const std::string open = dir + "/" + file;
       if (std::filesystem::exists(open)) found = open;
     }
-    if (found.empty()) found = path;  // missing: the error names the file the card should bring
-    else op.Log("(card loader: " + found + ")");
+    if (found.empty())
+      found = path;  // missing: the error names the file the card should bring
+    else
+      op.Log("(card loader: " + found + ")");
     return extee::ReadLoaderFile(family, found);
   } catch (const extee::LoaderFileError& e) {
     // The installation has begun as far as the log goes: its START line comes first.

@@ -143,7 +143,8 @@ QWidget* SetupTab::BuildPorts() {
   simCard_->setToolTip(QStringLiteral(
       "What runs the card loader in the simulator: the behavioural model, or the chip's own "
       "program memory on an instruction-set simulator (needs vexilo-isa-card)"));
-  for (const BackendChoice& choice : kSimCardChoices) simCard_->addItem(choice.caption, choice.name);
+  for (const BackendChoice& choice : kSimCardChoices)
+    simCard_->addItem(choice.caption, choice.name);
   connect(simCard_, &QComboBox::currentIndexChanged, this, [this](int index) {
     if (index < 0) return;
     settings_.simCard = kSimCardChoices[static_cast<size_t>(index)].name;

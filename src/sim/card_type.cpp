@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace vexilo::sim {
 
@@ -9,17 +10,26 @@ namespace {
 
 constexpr std::array<CardTypeInfo, 6> kCards{{
     {CardType::FunCard, "Fun Card - 90S8515 + 24Cxx", "fun", ChipFamily::Avr, AvrModel::AT90S8515,
-     PicModel::PIC16F84, 8192, {"atmega16", "PB6", "PB0", "PB1"}},
+     PicModel::PIC16F84, 8192},
     {CardType::WaferCard, "Wafer Card - 16F84 + 24C16", "wafer", ChipFamily::Pic,
-     AvrModel::AT90S8515, PicModel::PIC16F84, 2048, {"p16f84", "RB7", "RB4", "RB5"}},
+     AvrModel::AT90S8515, PicModel::PIC16F84, 2048},
     {CardType::PicCard2, "Pic Card 2 - 16F876 + 24Cxx", "pic2", ChipFamily::Pic,
-     AvrModel::AT90S8515, PicModel::PIC16F876, 8192, {"p16f876", "RB7", "RC4", "RC3"}},
+     AvrModel::AT90S8515, PicModel::PIC16F876, 8192},
     {CardType::BlackCard, "Black Card - ATMega128", "black", ChipFamily::Avr, AvrModel::ATmega128,
-     PicModel::PIC16F84, 0, {}},
+     PicModel::PIC16F84, 0},
     {CardType::AtmegaCard, "ATMega Card - ATMega163 + 24Cx", "atmega", ChipFamily::Avr,
-     AvrModel::ATmega163, PicModel::PIC16F84, 8192, {"atmega16", "PB6", "PC1", "PC0"}},
+     AvrModel::ATmega163, PicModel::PIC16F84, 8192},
     {CardType::NeooCard, "NeooCard - ATMega8515 + 24Cx", "neoo", ChipFamily::Avr,
-     AvrModel::ATmega8515, PicModel::PIC16F84, 8192, {"atmega16", "PB6", "PB0", "PB1"}},
+     AvrModel::ATmega8515, PicModel::PIC16F84, 8192},
+}};
+
+// The ISA card's chip core and where the card's contacts are (loaders/README.md).
+constexpr std::array<std::pair<CardType, IsaWiring>, 5> kIsaWiring{{
+    {CardType::FunCard, {"atmega16", "PB6", "PB0", "PB1"}},
+    {CardType::NeooCard, {"atmega16", "PB6", "PB0", "PB1"}},
+    {CardType::AtmegaCard, {"atmega16", "PB6", "PC1", "PC0"}},
+    {CardType::WaferCard, {"p16f84", "RB7", "RB4", "RB5"}},
+    {CardType::PicCard2, {"p16f876", "RB7", "RC4", "RC3"}},
 }};
 
 constexpr std::array<uint32_t, 5> kEepromSizes{2048, 8192, 16384, 32768, 65536};
@@ -38,6 +48,13 @@ std::optional<CardType> CardTypeFromName(std::string_view name) {
     if (name == info.text || name == info.key) return info.type;
   }
   return std::nullopt;
+}
+
+const IsaWiring* IsaWiringFor(CardType type) {
+  for (const auto& [card, wiring] : kIsaWiring) {
+    if (card == type) return &wiring;
+  }
+  return nullptr;
 }
 
 std::span<const uint32_t> ExternalEepromSizes() { return kEepromSizes; }

@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "sim/adapter.h"
-#include "sim/isa/isa_wiring.h"
 #include "sim/avr/avr_chip.h"
+#include "sim/isa/isa_wiring.h"
 #include "sim/pic/pic_chip.h"
 
 namespace vexilo::sim {
@@ -22,9 +22,6 @@ struct CardTypeInfo {
   AvrModel avr;            // when family is Avr
   PicModel pic;            // when family is Pic
   uint32_t eepromDefault;  // 24Cxx bytes fitted by default; 0 = no 24Cxx on the card
-  // The ISA card's chip core and contacts. simavr has no core for the AVR cards' chips; its
-  // ATmega16 stands in for them.
-  IsaWiring isa;
 };
 
 std::span<const CardTypeInfo> CardTypes();
@@ -32,6 +29,10 @@ const CardTypeInfo& InfoFor(CardType type);
 // Finds a card type by its full text or its key ("fun", "wafer", "pic2", "black", "atmega",
 // "neoo").
 std::optional<CardType> CardTypeFromName(std::string_view name);
+
+// The ISA card's chip core and contacts for a card type with a 24Cxx, else null. simavr has no
+// core for the AVR cards' chips; its ATmega16 stands in for them.
+const IsaWiring* IsaWiringFor(CardType type);
 
 // The 24Cxx sizes a card may carry: 2, 8, 16, 32 and 64 KB.
 std::span<const uint32_t> ExternalEepromSizes();

@@ -26,7 +26,7 @@ std::unique_ptr<SimCard> MakeSimCard(CardType type, uint32_t eepromBytes, const 
                                                    : MakePicChip(info.pic, faults.chip);
   std::unique_ptr<PhoenixCard> phoenix;
   if (eepromBytes != 0 && model == PhoenixModel::Isa) {
-    phoenix = std::make_unique<IsaCard>(*chip, eepromBytes, info.isa);
+    phoenix = std::make_unique<IsaCard>(*chip, eepromBytes, *IsaWiringFor(type));
   } else if (eepromBytes != 0) {
     phoenix = MakePhoenixCard(*chip, eepromBytes, faults.phoenix);
   }
@@ -34,6 +34,7 @@ std::unique_ptr<SimCard> MakeSimCard(CardType type, uint32_t eepromBytes, const 
 }
 
 SimBackend::SimBackend(const SimOptions& options)
-    : SimBackend(options, MakeSimCard(options.card, options.eepromBytes, options.faults, options.phoenix)) {}
+    : SimBackend(options,
+                 MakeSimCard(options.card, options.eepromBytes, options.faults, options.phoenix)) {}
 
 }  // namespace vexilo::sim

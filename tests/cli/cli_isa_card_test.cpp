@@ -103,9 +103,9 @@ TEST_F(IsaCard, ProgramAllThenVerifyOnEveryCardType) {
 // would take long to fill, so its 24C512 is filled through the state file.
 TEST_F(IsaCard, ReadsAWhole24C512) {
   const std::string state = dir.Path("fun.state");
-  Result r = Run({"--card", "fun", "--sim-card", "isa", "--yes", "--ext-size", "24C512",
-                  "--sim-state", state, "load", "flash", OpenLoader("loader_at90s8515.hex"),
-                  "program", "flash"});
+  Result r =
+      Run({"--card", "fun", "--sim-card", "isa", "--yes", "--ext-size", "24C512", "--sim-state",
+           state, "load", "flash", OpenLoader("loader_at90s8515.hex"), "program", "flash"});
   ASSERT_EQ(r.status, 0) << r.out << r.err;
   // The state file's 24Cxx region takes the image, 32 bytes a line.
   std::ifstream in(state);

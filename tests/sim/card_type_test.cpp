@@ -37,3 +37,22 @@ TEST(CardTypes, ExternalEepromSizesAreThe24CxxParts) {
 
 }  // namespace
 }  // namespace vexilo::sim
+
+namespace vexilo::sim {
+namespace {
+
+// The ISA card can stand in for exactly the cards with a 24Cxx, on three distinct contacts.
+TEST(CardTypes, EveryCardWithA24CxxHasItsIsaWiring) {
+  for (const CardTypeInfo& info : CardTypes()) {
+    const IsaWiring* wiring = IsaWiringFor(info.type);
+    EXPECT_EQ(wiring != nullptr, info.eepromDefault != 0) << info.text;
+    if (!wiring) continue;
+    EXPECT_EQ(wiring->core.starts_with("p16"), info.family == ChipFamily::Pic) << info.text;
+    EXPECT_TRUE(wiring->io != wiring->sda && wiring->sda != wiring->scl &&
+                wiring->io != wiring->scl)
+        << info.text;
+  }
+}
+
+}  // namespace
+}  // namespace vexilo::sim

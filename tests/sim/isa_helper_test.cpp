@@ -42,8 +42,9 @@ TEST(IsaHelper, FailuresNameTheProgramAndWhatWentWrong) {
   } catch (const HelperError& e) {
     GTEST_SKIP() << e.what();
   }
-  EXPECT_NE(ErrorOf(helper, {"atmega999", "PB6", "PB0", "PB1"}).find("simavr has no core atmega999"),
-            std::string::npos);
+  EXPECT_NE(
+      ErrorOf(helper, {"atmega999", "PB6", "PB0", "PB1"}).find("simavr has no core atmega999"),
+      std::string::npos);
   EXPECT_NE(ErrorOf(helper, {"p16f84", "RC7", "RB4", "RB5"}).find("has no pin RC7"),
             std::string::npos);
 }

@@ -57,7 +57,8 @@ class AvrCore final : public ChipCore {
     std::memcpy(avr_->flash, program.data(), std::min(program.size(), flashBytes));
     if (!eeprom.empty()) {
       std::vector<uint8_t> copy = eeprom;
-      avr_eeprom_desc_t desc{copy.data(), 0, uint32_t(std::min<size_t>(copy.size(), avr_->e2end + 1))};
+      avr_eeprom_desc_t desc{copy.data(), 0,
+                             uint32_t(std::min<size_t>(copy.size(), avr_->e2end + 1))};
       avr_ioctl(avr_, AVR_IOCTL_EEPROM_SET, &desc);
     }
     avr_reset(avr_);
@@ -105,7 +106,8 @@ class AvrCore final : public ChipCore {
   uint8_t Drive() const override {
     uint8_t drive = 0;
     for (int i = 0; i < 3; ++i) {
-      const bool low = (avr_->data[regs_[i].ddr] & mask_[i]) && !(avr_->data[regs_[i].port] & mask_[i]);
+      const bool low =
+          (avr_->data[regs_[i].ddr] & mask_[i]) && !(avr_->data[regs_[i].port] & mask_[i]);
       if (!low) drive |= uint8_t(1u << i);
     }
     return drive;

@@ -34,8 +34,9 @@ std::string FindHelperProgram() {
   std::error_code ec;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (!ec) {
-    for (const auto& candidate : {self.parent_path() / kProgramName,
-                                  self.parent_path() / ".." / "libexec" / "vexilo" / kProgramName}) {
+    for (const auto& candidate :
+         {self.parent_path() / kProgramName,
+          self.parent_path() / ".." / "libexec" / "vexilo" / kProgramName}) {
       if (Runnable(candidate)) return candidate.lexically_normal().string();
     }
   }

@@ -35,8 +35,7 @@ class HelperProcess {
   uint32_t ClockHz() const { return clockHz_; }
   uint32_t ClocksPerCycle() const { return clocksPerCycle_; }
 
-  void Program(std::span<const uint8_t> program, std::span<const uint8_t> eeprom,
-               uint32_t config);
+  void Program(std::span<const uint8_t> program, std::span<const uint8_t> eeprom, uint32_t config);
   void Hold();
   void Go();
   void Input(uint64_t cycle, Pin pin, bool level);

@@ -33,8 +33,8 @@ IsaCard::IsaCard(SerialProgrammedChip& chip, uint32_t eepromBytes, const IsaWiri
       isa::FindHelperProgram(),
       std::vector<std::string>{std::string(wiring.core), std::string(wiring.io),
                                std::string(wiring.sda), std::string(wiring.scl)});
-  quantum_ = std::max<uint64_t>(1, kIsaQuantum * helper_->ClockHz() /
-                                       (1000000000ull * helper_->ClocksPerCycle()));
+  quantum_ = std::max<uint64_t>(
+      1, kIsaQuantum * helper_->ClockHz() / (1000000000ull * helper_->ClocksPerCycle()));
 }
 
 IsaCard::~IsaCard() = default;
@@ -46,8 +46,7 @@ uint64_t IsaCard::CycleAt(SimTime t) const {
 }
 
 SimTime IsaCard::TimeOf(uint64_t cycle) const {
-  const unsigned __int128 ns =
-      (unsigned __int128)cycle * helper_->ClocksPerCycle() * 1000000000ull;
+  const unsigned __int128 ns = (unsigned __int128)cycle * helper_->ClocksPerCycle() * 1000000000ull;
   return released_ + SimTime((ns + helper_->ClockHz() - 1) / helper_->ClockHz());
 }
 

@@ -56,8 +56,8 @@ class IsaCard final : public PhoenixCard {
   std::unique_ptr<isa::HelperProcess> helper_;
   bool inReset_ = true;
   SimTime released_ = 0;
-  uint64_t cycle_ = 0;              // how far the chip has run since the release
-  uint64_t quantum_ = 1;            // cycles in kIsaQuantum
+  uint64_t cycle_ = 0;                 // how far the chip has run since the release
+  uint64_t quantum_ = 1;               // cycles in kIsaQuantum
   uint8_t drive_ = isa::kAllReleased;  // what the chip drives
   // The 24Cxx's SDA as the helper has it, and what is left of the script it follows.
   bool helperSda_ = true;

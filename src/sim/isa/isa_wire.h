@@ -55,7 +55,8 @@ constexpr bool SclFalls(uint8_t before, uint8_t after) {
   return ((before >> kPinScl) & 1) && !((after >> kPinScl) & 1);
 }
 constexpr bool StartOrStop(uint8_t before, uint8_t after) {
-  return ((before >> kPinScl) & 1) && ((after >> kPinScl) & 1) && (((before ^ after) >> kPinSda) & 1);
+  return ((before >> kPinScl) & 1) && ((after >> kPinScl) & 1) &&
+         (((before ^ after) >> kPinSda) & 1);
 }
 
 namespace msg {
