@@ -12,18 +12,24 @@ void ProgressEstimate::Update(uint32_t position, uint32_t maximum, uint64_t nowU
     elapsedUs_ = 0;
     remainingUs_.reset();
     totalUs_.reset();
+    last_ = settled_ = {};
     if (position == 0) return;
   }
   elapsedUs_ = nowUs - startUs_;
+  // Items that arrive together (a batch of one USB transfer) are reported one by one at one
+  // time: the rate is taken from the last report of the previous time, once there is one.
+  if (elapsedUs_ != last_.elapsedUs && last_.position != 0) settled_ = last_;
+  last_ = {position, elapsedUs_};
   if (maximum == 0 || position > maximum) return;
-  const double perItem = static_cast<double>(elapsedUs_) / position;
+  const Report& basis = settled_.position != 0 ? settled_ : last_;
+  const double perItem = static_cast<double>(basis.elapsedUs) / basis.position;
   remainingUs_ = static_cast<uint64_t>(perItem * (maximum - position));
   totalUs_ = static_cast<uint64_t>(perItem * maximum);
 }
 
 std::optional<std::string> ProgressEstimate::Announcement(double lineCallUs,
                                                           const std::string& portName) {
-  if (announced_ || !totalUs_ || lineCallUs <= 0) return std::nullopt;
+  if (announced_ || !totalUs_ || lineCallUs <= 0 || settled_.position == 0) return std::nullopt;
   announced_ = true;
   if (*totalUs_ <= kAnnounceUs) return std::nullopt;
   char perCall[32];

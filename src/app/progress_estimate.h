@@ -6,9 +6,10 @@
 namespace vexilo::app {
 
 // Elapsed and remaining time of one long transfer, from the progress it reports: the time
-// per item so far times the items left. Once the first item is done, a transfer on a real
-// port that will take longer than kAnnounceUs is announced with one line that names what a
-// line change costs there.
+// per item so far times the items left. Once time has moved on since the first item was done
+// (items that arrive together, a batch of one USB transfer, count as one report), a transfer
+// on a real port that will take longer than kAnnounceUs is announced with one line that names
+// what a line change costs there.
 class ProgressEstimate {
  public:
   static constexpr uint64_t kAnnounceUs = 30'000'000;
@@ -31,6 +32,12 @@ class ProgressEstimate {
   bool announced_ = false;
   uint64_t startUs_ = 0;
   uint64_t elapsedUs_ = 0;
+  struct Report {
+    uint32_t position = 0;
+    uint64_t elapsedUs = 0;
+  };
+  Report last_;     // the latest report
+  Report settled_;  // the last report before time last moved on
   std::optional<uint64_t> remainingUs_;
   std::optional<uint64_t> totalUs_;
 };

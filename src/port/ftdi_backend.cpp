@@ -13,6 +13,8 @@ namespace {
 
 // One 9600 baud character of 8 data bits, parity and 2 stop bits, in microseconds.
 constexpr uint64_t kCharacterUs = 12 * 1000000 / 9600;
+// The output time-out beyond the characters' own time.
+constexpr uint64_t kDrainSlackUs = 500000;
 
 }  // namespace
 
@@ -69,12 +71,25 @@ class FtdiBackend::BurstComm final : public CommPort {
     ++unsent_;
     return true;
   }
-  // The chip sends what it was given at 9600 baud; waiting that long is waiting until it has.
+  // Waits until the chip's transmitter is empty, at most the bytes' character times and the
+  // output time-out.
   bool CommDrain() override {
     if (!connected_) return false;
-    backend_.clock_.SleepMs(static_cast<unsigned>((unsent_ * kCharacterUs + 999) / 1000) + 1);
+    Clock& clock = backend_.clock_;
+    const uint64_t boundUs = unsent_ * kCharacterUs + kDrainSlackUs;
+    const uint64_t start = clock.NowUs();
     unsent_ = 0;
-    return true;
+    for (;;) {
+      uint16_t status = 0;
+      if (backend_.calls_->PollModemStatus(status) < 0) {
+        problem_ = ExplainFtdiFailure(backend_.Description(), "ftdi_poll_modem_status", -1,
+                                      backend_.calls_->ErrorString());
+        return false;
+      }
+      if ((status & ftdi::kLineTransmitterEmpty) != 0) return true;
+      if (clock.NowUs() - start >= boundUs) return false;
+      clock.SleepMs(1);
+    }
   }
   std::string CommProblem() const override { return problem_; }
 

@@ -16,6 +16,7 @@ constexpr int kParityEven = 2;            // EVEN
 // ftdi_poll_modem_status: the low byte is the modem status, the high byte the line status.
 constexpr uint16_t kModemCts = 0x0010;
 constexpr uint16_t kLineDataReady = 0x0100;
+constexpr uint16_t kLineTransmitterEmpty = 0x4000;
 }  // namespace ftdi
 
 // An FTDI device on the USB bus as a listing shows it.

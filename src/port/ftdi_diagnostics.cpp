@@ -1,6 +1,7 @@
 #include "port/ftdi_diagnostics.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "port/port_diagnostics.h"
 
@@ -37,6 +38,15 @@ std::string OtherConverters(const std::vector<SerialPortInfo>& serial) {
   return text;
 }
 
+// The vendor ID an "i:" or "s:" description names, or 0.
+unsigned VendorOf(const std::string& description) {
+  if (description.size() < 3 || (description[0] != 'i' && description[0] != 's') ||
+      description[1] != ':') {
+    return 0;
+  }
+  return static_cast<unsigned>(std::strtoul(description.c_str() + 2, nullptr, 0));
+}
+
 }  // namespace
 
 std::string FtdiDeviceChoice(const FtdiDeviceInfo& d) {
@@ -68,6 +78,12 @@ std::string ExplainFtdiOpen(const std::string& description, int code, const std:
                             const std::vector<SerialPortInfo>& serial) {
   const std::string head =
       "FTDI USB adapter " + description + ": cannot open it " + Reason(code, reason) + "; ";
+  if (const unsigned vendor = VendorOf(description); vendor != 0 && vendor != ftdi::kVendorFtdi) {
+    return head + "vendor " + Hex4(vendor) +
+           " is not FTDI (0403): a PL2303, CH340 or CP210x adapter has no bit-bang mode, use the "
+           "Serial device backend (--port tty --device /dev/ttyUSB0)." +
+           OtherConverters(serial);
+  }
   switch (code) {
     case -3:
       return head + (devices.empty() ? "no FTDI device is on the USB bus." + OtherConverters(serial)

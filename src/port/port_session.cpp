@@ -44,6 +44,7 @@ uint8_t WithTxLevel(uint8_t lcr, uint8_t value) {
 
 // Line changes and CTS reads timed when a session opens on a real port.
 constexpr int kTimedLineCalls = 24;
+constexpr unsigned kTimedBatchSteps = 4000;
 
 int ComIndexFor(std::string_view portName, const SessionSettings& settings) {
   int index = 0;
@@ -183,11 +184,20 @@ PortSession::Setup PortSession::OpenOsHeld(std::string& report) {
 
 void PortSession::TimeLineCalls() {
   const uint64_t start = clock_.NowNs();
-  for (int i = 0; i < kTimedLineCalls; ++i) {
-    lines_->RefreshModemLines();
-    lines_->Cts();
+  if (LineBatch* batch = lines_->Batch()) {
+    // Lines that pack programs change many times per transfer: a transfer's worth of steps
+    // that hold the lines as they are gives the cost of one.
+    batch->Hold(kTimedBatchSteps);
+    LineSamples none;
+    batch->Run(none);
+    lineCallUs_ = static_cast<double>(clock_.NowNs() - start) / 1000.0 / kTimedBatchSteps;
+  } else {
+    for (int i = 0; i < kTimedLineCalls; ++i) {
+      lines_->RefreshModemLines();
+      lines_->Cts();
+    }
+    lineCallUs_ = static_cast<double>(clock_.NowNs() - start) / 1000.0 / (2 * kTimedLineCalls);
   }
-  lineCallUs_ = static_cast<double>(clock_.NowNs() - start) / 1000.0 / (2 * kTimedLineCalls);
   if (LineFailed()) state_ = State::Refused;
 }
 
@@ -379,7 +389,6 @@ void PortSession::Queue(const LineProgram& program, SampleHandler done) {
   }
   QueueInBatch(*batch, program);
   pending_.emplace_back(program.Samples(), std::move(done));
-  if (batch->Full()) Flush();
 }
 
 LineSamples PortSession::Run(const LineProgram& program) {

@@ -63,7 +63,8 @@ class PortSession {
   // Line programs. Queue makes `program` and gives its CTS samples to `done`. On lines that
   // pack programs into one transfer the program may wait until a result is needed: Flush(),
   // any other line or byte operation, a pause of Time() and ClosePort make what waits, in
-  // order. On every other port each program is made at once, step by step.
+  // order. On every other port each program is made at once, step by step. A caller that
+  // queues many asks BatchFull() between them and flushes when it says so.
   using SampleHandler = std::function<void(const LineSamples&)>;
   void Queue(const LineProgram& program, SampleHandler done = {});
   // Makes `program` now and returns its samples.

@@ -18,7 +18,7 @@ constexpr const char* kCards[] = {"fun", "wafer", "pic2", "black", "atmega", "ne
 // One card in the simulated adapter, reached through the FT232R model (or, for `direct`, the
 // simulated 16550 the sim backend drives).
 struct Bench {
-  Bench(const char* card, bool direct, sim::SimFtdiOptions ftdi = {}) {
+  Bench(const char* card, bool direct, sim::SimFtdiOptions ftdi = {}, const char* device = "") {
     ws.SetCardTypeText(std::string(FindCardTypeByName(card)->text));
     ws.settings.autoMode = true;
     for (uint32_t i = 0; i < 40; ++i) {
@@ -40,6 +40,7 @@ struct Bench {
     auto calls = std::make_unique<sim::SimFtdiCalls>(*sim, std::move(ftdi));
     model = calls.get();
     port::FtdiOptions chosen;
+    chosen.device = device;
     chosen.realHardware = false;
     rig = std::make_unique<Rig>(
         std::make_unique<port::FtdiBackend>(std::move(calls), &sim->VirtualTime(), chosen), sim, ws,
@@ -95,6 +96,7 @@ TEST(FtdiBackend, TroublesEndTheCommandRedWithWhatToDo) {
     std::function<void(sim::SimFtdiOptions&)> plant;
     const char* says;
     const char* unplugAt = nullptr;  // the cable is pulled out when this line is logged
+    const char* device = "";         // the --device text
   };
   const Case cases[] = {
       {"no device", [](sim::SimFtdiOptions& o) { o.devices.clear(); }, "none found on the USB bus"},
@@ -113,13 +115,19 @@ TEST(FtdiBackend, TroublesEndTheCommandRedWithWhatToDo) {
       {"driver holds it",
        [](sim::SimFtdiOptions& o) { o.devices[0].access = sim::SimFtdiAccess::ClaimFails; },
        "ftdi_sio driver or another program holds it"},
+      {"a PL2303 named by its IDs",
+       [](sim::SimFtdiOptions& o) {
+         o.devices[0].info.vendor = 0x067B;
+         o.devices[0].info.product = 0x2303;
+       },
+       "is not FTDI (0403)", nullptr, "i:0x067b:0x2303"},
       {"unplugged", [](sim::SimFtdiOptions&) {}, "unplugged or stopped answering",
        "ATMEL READ EEPROM INT : START"},
   };
   for (const Case& c : cases) {
     sim::SimFtdiOptions options;
     c.plant(options);
-    Bench bench("fun", false, options);
+    Bench bench("fun", false, options, c.device);
     if (c.unplugAt != nullptr) {
       bench.op.onLog = [&bench, &c](const std::string& line) {
         if (line == c.unplugAt) bench.model->Unplug();
