@@ -41,6 +41,7 @@ TEST(Settings, SaveWritesTheWindowsLayoutAndKeepsOtherKeys) {
   s.phoenixCom = 2;  // COM3 in " Port Phoenix "
   ApplyPreset(s, TimingPreset::WinNT);
   s.fastWrite = true;
+  s.simCard = "isa";
   s.cardType = "not written by save";
   SaveSettings(path, s);
   std::string text = dir.Read("config.cfg");
@@ -49,7 +50,7 @@ TEST(Settings, SaveWritesTheWindowsLayoutAndKeepsOtherKeys) {
         "ATRDelay=150\r\n", "[AVR]\r\nDelay=10\r\n", "[PIC]\r\nDelay=15\r\n",
         "[PIC Speed Clock]\r\nCLK=25\r\n", "[AVR Speed Clock]\r\nCLK=15\r\n",
         "[Someone else]\r\nkey=kept\r\n", "KARTA=Black Card - ATMega128\r\n",
-        "[Fast write]\r\nenabled=1\r\n"}) {
+        "[Fast write]\r\nenabled=1\r\n", "sim card=isa\r\n"}) {
     EXPECT_NE(text.find(line), std::string::npos) << line << " missing from\n" << text;
   }
   Settings back = LoadSettings(path);
