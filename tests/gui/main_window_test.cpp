@@ -244,8 +244,12 @@ TEST_F(Window, TheSimulatorIsTheDefaultAndTheBackendChoiceIsSaved) {
   EXPECT_EQ(backend->currentText(), "Simulator");
   EXPECT_EQ(Find<QLabel>("pasek_panel1")->text(), "System : Linux (simulator)");
   EXPECT_FALSE(Find<QLineEdit>("device_path")->isEnabled());
+  auto* simCard = Find<QComboBox>("sim_card");
+  EXPECT_EQ(simCard->currentText(), "Simulated card: loader model");
+  simCard->setCurrentIndex(1);  // the ISA card, kept with the rest
 
   backend->setCurrentIndex(2);  // serial device
+  EXPECT_FALSE(simCard->isEnabled());
   auto* path = Find<QLineEdit>("device_path");
   ASSERT_TRUE(path->isEnabled());
   path->selectAll();
@@ -257,6 +261,7 @@ TEST_F(Window, TheSimulatorIsTheDefaultAndTheBackendChoiceIsSaved) {
   const std::string file = dir.Read("config.cfg");
   EXPECT_NE(file.find("backend=tty"), std::string::npos) << file;
   EXPECT_NE(file.find("COM1=/dev/ttyUSB0"), std::string::npos) << file;
+  EXPECT_NE(file.find("sim card=isa"), std::string::npos) << file;
 
   Start();
   EXPECT_EQ(Find<QComboBox>("port_backend")->currentText(), "Serial device");
