@@ -72,7 +72,8 @@ struct IsaCase {
 
 // Every card type with its loader, each at one size: the full programming sequence installs
 // the open loader, fills the 24Cxx through it and leaves the loader as the card's program (it
-// is also the FLASH image), so that the verify that follows talks to it again.
+// is also the FLASH image), so that the verify and the read that follow talk to it again (the
+// PIC16F876 reads in other blocks than it verifies); the read must give the image back.
 TEST_F(IsaCard, ProgramAllThenVerifyOnEveryCardType) {
   const IsaCase cases[] = {
       {"fun", "24C64", 8192, "loader_at90s8515.hex", "ATMEL"},
@@ -87,15 +88,22 @@ TEST_F(IsaCard, ProgramAllThenVerifyOnEveryCardType) {
     const std::string loader = OpenLoader(c.loader);
     std::vector<std::string> args{"--card", c.card, "--sim-card", "isa", "--yes"};
     if (*c.size) args.insert(args.end(), {"--ext-size", c.size});
+    const std::string image = Image(c.bytes, seed++);
+    std::vector<std::string> show = args;
+    show.insert(show.end(), {"load", "eeprom-ext", image, "show", "eeprom-ext"});
+    const std::string expected = Run(show).out;
     args.insert(args.end(), {"--sim-state", dir.Path(std::string(c.card) + ".state"), "load",
-                             "eeprom-ext", Image(c.bytes, seed++), "load", "flash", loader,
-                             "program", "all", "verify", "eeprom-ext"});
+                             "eeprom-ext", image, "load", "flash", loader, "program", "all",
+                             "verify", "eeprom-ext", "read", "eeprom-ext", "show", "eeprom-ext"});
     const Result r = Run(args);
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_TRUE(Has(r, "(card loader: " + loader + ")")) << r.out;
     EXPECT_TRUE(Has(r, std::string(c.family) + " WRITE LOADER : OK")) << r.out;
     EXPECT_TRUE(Has(r, std::string(c.family) + " WRITE : OK")) << r.out;
     EXPECT_TRUE(Has(r, std::string(c.family) + " VERYFI EEPROM EXT : OK")) << r.out;
+    EXPECT_TRUE(Has(r, std::string(c.family) + " READ EEPROM EXT : STOP")) << r.out;
+    EXPECT_GT(expected.size(), c.bytes * 2);
+    EXPECT_TRUE(r.out.ends_with(expected)) << "the read did not give the image back";
   }
 }
 
