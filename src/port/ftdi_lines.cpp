@@ -117,14 +117,15 @@ bool FtdiLines::Run(LineSamples& samples) {
   return ok;
 }
 
+void FtdiLines::ApplyNow(bool dtr, bool rts, bool txBreak) {
+  Apply(dtr, rts, txBreak);
+  LineSamples none;
+  Run(none);
+}
+
 void FtdiLines::SetModemLines(bool dtr, bool rts) {
   if (failed_) return;
-  if (bitBang_) {
-    Apply(dtr, rts, txBreak_);
-    LineSamples none;
-    Run(none);
-    return;
-  }
+  if (bitBang_) return ApplyNow(dtr, rts, txBreak_);
   dtr_ = dtr;
   rts_ = rts;
   Check(calls_.SetDtrRts(dtr, rts), "ftdi_setdtr_rts");
@@ -132,12 +133,7 @@ void FtdiLines::SetModemLines(bool dtr, bool rts) {
 
 void FtdiLines::SetBreak(bool on) {
   if (failed_) return;
-  if (bitBang_) {
-    Apply(dtr_, rts_, on);
-    LineSamples none;
-    Run(none);
-    return;
-  }
+  if (bitBang_) return ApplyNow(dtr_, rts_, on);
   txBreak_ = on;
   Check(calls_.SetLineProperty(ftdi::kBits8, ftdi::kStopBit2, ftdi::kParityEven, on),
         "ftdi_set_line_property2");
@@ -156,13 +152,7 @@ bool FtdiLines::Cts() {
   return (status & ftdi::kModemCts) != 0;
 }
 
-void FtdiLines::RefreshModemLines() {
-  if (bitBang_) {
-    SetModemLines(dtr_, rts_);
-  } else if (!failed_) {
-    Check(calls_.SetDtrRts(dtr_, rts_), "ftdi_setdtr_rts");
-  }
-}
+void FtdiLines::RefreshModemLines() { SetModemLines(dtr_, rts_); }
 
 bool FtdiLines::DataReady() {
   if (!received_.empty()) return true;

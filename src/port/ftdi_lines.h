@@ -57,6 +57,8 @@ class FtdiLines final : public Lines, public LineBatch {
   // False (and the fault kept) for a negative return.
   bool Check(int result, const char* call);
   void Push(uint8_t value);
+  // One line state applied and made at once (bit-bang).
+  void ApplyNow(bool dtr, bool rts, bool txBreak);
 
   FtdiCalls& calls_;
   FtdiPinMap pins_;

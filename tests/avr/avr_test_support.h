@@ -19,6 +19,10 @@ namespace vexilo::avr::testing {
 using RecordingOperator = test::RecordingOperator;
 
 // 16550 registers the AVR link uses, at COM1.
+// Every AVR chip of the card types.
+constexpr AvrChip kChips[] = {AvrChip::AT90S8515, AvrChip::ATmega8515, AvrChip::ATmega163,
+                              AvrChip::ATmega128};
+
 constexpr uint16_t kMcr = 0x3F8 + 4;
 constexpr uint16_t kLcr = 0x3F8 + 3;
 constexpr uint16_t kMsr = 0x3F8 + 6;

@@ -13,9 +13,6 @@ namespace {
 using Line = RecordingOperator::Line;
 using Texts = std::vector<std::string>;
 
-constexpr AvrChip kChips[] = {AvrChip::AT90S8515, AvrChip::ATmega8515, AvrChip::ATmega163,
-                              AvrChip::ATmega128};
-
 // The page of the ATmega chips; the AT90S8515 has none and takes the same layout.
 uint32_t Page(AvrChip chip) { return ChipRow(chip).pageWords ? ChipRow(chip).pageWords : 32; }
 

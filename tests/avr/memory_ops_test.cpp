@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-
 #include "avr/avr_operations.h"
 #include "avr/chip_table.h"
 #include "avr_test_support.h"
@@ -11,9 +10,6 @@ namespace {
 
 using Line = RecordingOperator::Line;
 using Texts = std::vector<std::string>;
-
-constexpr AvrChip kChips[] = {AvrChip::AT90S8515, AvrChip::ATmega8515, AvrChip::ATmega163,
-                              AvrChip::ATmega128};
 
 // The ATmega163 programs a FLASH page in up to 15 ms.
 std::string FlashDelayFor(AvrChip chip) { return chip == AvrChip::ATmega163 ? "16" : "5"; }
