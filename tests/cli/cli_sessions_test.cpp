@@ -1,6 +1,9 @@
 // Whole vexilo-cli sessions on the simulated adapter, compared line by line with the log the
 // window would show.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
 
 #include <cstdlib>
 #include <filesystem>
@@ -91,10 +94,23 @@ TEST_F(CliSession, TheCardKeepsItsMemoriesInTheStateFile) {
                  "eeprom-int"})
                 .status,
             0);
+  // What a save killed midway leaves beside the file, and a file of another name.
+  const std::string stale = dir.Write("card.state.Ab12Cd", "half a state");
+  std::filesystem::last_write_time(
+      stale, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+  const std::string other = dir.Write("card.state.keep", "");
+  struct stat before {};
+  ASSERT_EQ(stat(state.c_str(), &before), 0);
   Result r = Run({"--card", "neoo", "--sim-state", state, "read", "eeprom-int", "show",
                   "eeprom-int"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("\n0000\t01\t02\t03\t04\tFF\t"), std::string::npos) << r.out;
+  struct stat after {};
+  ASSERT_EQ(stat(state.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino) << "a run that changed nothing does not save";
+  ASSERT_EQ(Run({"--card", "neoo", "--sim-state", state, "--yes", "erase"}).status, 0);
+  EXPECT_FALSE(std::filesystem::exists(stale)) << "removed by the next save";
+  EXPECT_TRUE(std::filesystem::exists(other));
   EXPECT_EQ(Run({"--card", "black", "--sim-state", state, "read", "flash"}).status, 1)
       << "a state file of another card is refused";
 }
