@@ -1,7 +1,5 @@
 #include "sim/card_state.h"
 
-#include "sim/card_state_lock.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "sim/card_state_lock.h"
 #include "sim/fakes.h"
 
 namespace vexilo::sim {
