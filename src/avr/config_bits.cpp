@@ -77,10 +77,13 @@ void WaitUntilBlank(AvrContext& ctx, uint32_t flashWords) {
   port::Clock& clock = session.Time();
   const std::vector<uint32_t> sample = EraseSample(flashWords);
   const uint64_t deadline = clock.NowUs() + uint64_t{kEraseWaitMs} * 1000;
-  while (true) {
+  // Bounded by the clock, and by a count of pauses on a clock that does not move.
+  for (unsigned polls = 0;; ++polls) {
     const std::optional<uint32_t> programmed = FirstProgrammed(session, sample);
     if (log.PortFailed() || !programmed) return;
-    if (clock.NowUs() >= deadline) return log.DifferenceAt(*programmed, true);
+    if (clock.NowUs() >= deadline || polls >= kEraseWaitMs / kErasePollMs) {
+      return log.DifferenceAt(*programmed, true);
+    }
     clock.SleepMs(kErasePollMs);
   }
 }

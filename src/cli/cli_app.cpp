@@ -87,7 +87,7 @@ std::string LanguageDir() {
                                                       : here;
 }
 
-// A language the settings name but no pack has: `problem` gets the line that says so.
+// A language the settings name but no pack has: `settingProblems` gets the line that says so.
 void ApplyLanguage(app::Workspace& ws, std::ostream& err,
                    std::vector<std::string>& settingProblems) {
   std::string dir = LanguageDir();
@@ -96,7 +96,9 @@ void ApplyLanguage(app::Workspace& ws, std::ostream& err,
   for (const std::string& problem : problems) err << "vexilo-cli: " << Printable(problem) << '\n';
   if (auto texts = app::LoadLanguagePack(dir, packs, ws.settings.language)) {
     ws.texts = *texts;
-  } else if (!ws.settings.language.empty() && ws.settings.language != app::Settings{}.language) {
+  } else if (!ws.settings.language.empty() && ws.settings.language != app::Settings{}.language &&
+             std::filesystem::is_directory(dir)) {
+    // (Without a pack folder at all there is nothing to tell a wrong name from.)
     settingProblems.push_back(ws.settingsSource + ": [Language] lang: '" +
                               image::ShortenForMessage(ws.settings.language) +
                               "' is no language pack in " + dir);

@@ -202,6 +202,9 @@ TEST_F(CliTest, BadOptionAndSettingValuesAreNamedAndNothingIsSent) {
        1,
        "not a settings file (it holds binary data"},
   };
+  // A language folder with one pack, in the directory of the run.
+  dir.Write("lang/x.ini", "[LANG]\r\nNAME=X\r\n");
+  const test::ScopedCurrentDir here(dir.Path());
   for (const BadValueCase& c : cases) {
     SCOPED_TRACE(c.message);
     dir.Write("config.cfg", c.config);
