@@ -72,6 +72,11 @@ void RunAvrFrame(Workspace& ws, Rig& rig, port::Operator& op, const FrameOps& op
 // The card chip's own erase time, which the pause after the erase instruction must cover.
 unsigned EraseTimeMs(const AvrCardRow& row) { return avr::ChipRow(row.writeFlash).eraseTimeMs; }
 
+// The chip erase, waiting until the chip's program memory reads blank.
+void EraseChip(AvrContext& ctx, const AvrCardRow& row, EraseVariant erase) {
+  avr::ChipErase(ctx, erase, EraseTimeMs(row), avr::ChipRow(row.writeFlash).flashWords);
+}
+
 // The ATmega163 takes up to 16 ms to program a FLASH page in serial programming mode (its
 // data sheet; the Setup tab's note says 15-18 ms), and it has no polling this program uses: a
 // shorter Write Delay reads back before the cell is written.
@@ -105,7 +110,7 @@ void WriteFlash(Workspace& ws, AvrContext& ctx, const AvrCardRow& row) {
 // Erase, programming mode again (a chip that does not enter it sets the error flag), EEPROM,
 // FLASH, configuration; each step only while no earlier one failed.
 void ProgramChip(Workspace& ws, AvrContext& ctx, const AvrCardRow& row, EraseVariant erase) {
-  if (!ws.ErrorFlag) avr::ChipErase(ctx, erase, EraseTimeMs(row));
+  if (!ws.ErrorFlag) EraseChip(ctx, row, erase);
   if (!ws.ErrorFlag && !avr::AtmelSpiOn(ctx)) {
     ws.ErrorFlag = 1;
     return;
@@ -182,8 +187,7 @@ bool RunAvrRow(Command command, Workspace& ws, Rig& rig, port::Operator& op,
       return true;
     case Command::Erase:
       if (!op.AskYesNo(kEraseQuestion)) return true;
-      RunAvrFrame(ws, rig, op,
-                  [&](AvrContext& c) { avr::ChipErase(c, row.erase, EraseTimeMs(row)); });
+      RunAvrFrame(ws, rig, op, [&](AvrContext& c) { EraseChip(c, row, row.erase); });
       return true;
     case Command::SetBits:
       RunAvrFrame(
@@ -226,7 +230,7 @@ bool RunFullAvrProgramming(Workspace& ws, Rig& rig, port::Operator& op) {
           return;
         }
         spiOn = true;
-        if (!ws.ErrorFlag) avr::ChipErase(ctx, EraseVariant::Pause10Ms, EraseTimeMs(*row));
+        if (!ws.ErrorFlag) EraseChip(ctx, *row, EraseVariant::Pause10Ms);
         if (!ws.ErrorFlag && !avr::AtmelSpiOn(ctx)) ws.ErrorFlag = 1;
         if (!ws.ErrorFlag) {
           if (auto loader = CardLoader(ws, rig, op, *family)) {

@@ -52,7 +52,8 @@ void ReadEepromInt(Workspace& ws, PicContext& ctx, PicChip chip) {
 }
 
 // The bulk erase sends no read, so the configuration word is read once afterwards: an erased
-// chip gives 3FFF there, a missing one most often 0000.
+// chip gives 3FFF there, a missing one most often 0000. Anything but 3FFF is an erase that did
+// not happen.
 void EraseAndLook(PicContext& ctx, PicChip chip) {
   pic::Erase(ctx, chip);
   port::PortSession& s = ctx.session;
@@ -61,7 +62,12 @@ void EraseAndLook(PicContext& ctx, PicChip chip) {
   pic::PicCommand(s, pic::cmd::kReadProgram);
   const uint16_t word = pic::PicReadData(s);
   s.SetMCLR(0);
+  if (s.LineFailed()) return;  // the session has named the port's fault
   if (word == 0) HintZeroConfig(ctx.op, "PIC ERASE");
+  if (word != 0x3FFF) {
+    ctx.errorFlag = 1;
+    ctx.op.LogError(chip == PicChip::PIC16F84 ? "PIC ERASE : ERROR" : "PIC ERASE FLASH : ERROR");
+  }
 }
 
 void ReadConfig(Workspace& ws, PicContext& ctx, PicChip chip) {

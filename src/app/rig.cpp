@@ -9,6 +9,7 @@
 #include "port/io_backend.h"
 #include "port/tty_backend.h"
 #include "sim/card_state.h"
+#include "sim/card_state_lock.h"
 #include "sim/faults.h"
 #include "sim/sim_backend.h"
 #include "sim/sim_ftdi_calls.h"
@@ -21,7 +22,8 @@ constexpr sim::AdapterMode kSimModes[] = {sim::AdapterMode::Phoenix, sim::Adapte
 
 sim::AdapterMode ToSim(AdapterMode mode) { return kSimModes[static_cast<int>(mode)]; }
 
-std::unique_ptr<sim::SimBackend> MakeSimulator(const RigOptions& options, Workspace& ws) {
+std::unique_ptr<sim::SimBackend> MakeSimulator(const RigOptions& options, Workspace& ws,
+                                               const sim::CardStateLock* state) {
   sim::SimOptions sim;
   const CardType* card = ws.Card() ? ws.Card() : FindCardType(kDefaultCardType);
   CheckSimFaults(options.simFaults, *card);
@@ -33,7 +35,7 @@ std::unique_ptr<sim::SimBackend> MakeSimulator(const RigOptions& options, Worksp
   std::optional<AdapterMode> mode = options.simAdapterMode;
   if (mode) sim.mode = ToSim(*mode);
   auto backend = std::make_unique<sim::SimBackend>(sim);
-  if (!options.simStateFile.empty() && std::filesystem::exists(options.simStateFile)) {
+  if (state && state->HasState()) {
     try {
       const std::optional<sim::AdapterMode> saved =
           sim::LoadCardState(backend->Card(), options.simStateFile);
@@ -80,8 +82,15 @@ sim::CardType SimCardType(const CardType& card) {
 
 Rig::Rig(const RigOptions& options, Workspace& ws, port::Operator& op)
     : name_(options.backend), simStateFile_(options.simStateFile) {
+  if (!simStateFile_.empty() && (name_ == "sim" || name_ == "ftdi")) {
+    try {
+      stateLock_ = std::make_unique<sim::CardStateLock>(simStateFile_);
+    } catch (const sim::CardStateError& e) {
+      throw std::runtime_error(e.what());
+    }
+  }
   if (name_ == "sim") {
-    auto simulator = MakeSimulator(options, ws);
+    auto simulator = MakeSimulator(options, ws, stateLock_.get());
     sim_ = simulator.get();
     backend_ = std::move(simulator);
   } else if (name_ == "io") {
@@ -103,7 +112,7 @@ Rig::Rig(const RigOptions& options, Workspace& ws, port::Operator& op)
     ftdi.pins = port::ParseFtdiPinMap(ws.settings.ftdiPins);
     if (ftdi.device == "sim") {
       // The simulator's FT232R model on the simulated adapter and card.
-      simBehind_ = MakeSimulator(options, ws);
+      simBehind_ = MakeSimulator(options, ws, stateLock_.get());
       sim_ = simBehind_.get();
       ftdi.device.clear();
       ftdi.realHardware = false;
@@ -118,6 +127,8 @@ Rig::Rig(const RigOptions& options, Workspace& ws, port::Operator& op)
   if (!options.simFaults.empty() && !sim_) {
     throw std::invalid_argument("faults can only be planted in the simulator");
   }
+  if (!sim_) stateLock_.reset();
+  if (sim_ && stateLock_) savedState_ = StateText();
   OpenSessionObject(ws, op);
 }
 
@@ -152,10 +163,18 @@ std::optional<AdapterMode> Rig::SimAdapterMode() {
   return static_cast<AdapterMode>(static_cast<int>(sim_->CardAdapter().Mode()));
 }
 
+std::string Rig::StateText() {
+  return sim::CardStateText(sim_->Card(), sim_->CardAdapter().Mode());
+}
+
 void Rig::SaveSimState() {
-  if (sim_ && !simStateFile_.empty()) {
-    sim::SaveCardState(sim_->Card(), simStateFile_, sim_->CardAdapter().Mode());
-  }
+  if (!sim_ || !stateLock_) return;
+  // Only what the run changed is written: a run that only read leaves the file alone.
+  std::string text = StateText();
+  if (text == savedState_) return;
+  sim::SaveCardStateText(text, simStateFile_);
+  savedState_ = std::move(text);
+  stateLock_->FollowReplacement();
 }
 
 }  // namespace vexilo::app

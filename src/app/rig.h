@@ -10,6 +10,7 @@
 
 namespace vexilo::sim {
 class SimBackend;
+class CardStateLock;
 enum class CardType;
 }  // namespace vexilo::sim
 
@@ -63,7 +64,8 @@ class Rig {
   // The person switched the adapter by hand after being asked to.
   void ManualModeSwitch(AdapterMode mode);
   // Writes the simulated card's memories and the adapter's mode to the state file, if one
-  // was given.
+  // was given and the run changed them. The rig holds the file locked for its whole life: a
+  // second rig on it waits a bounded time, then throws naming the card as in use.
   void SaveSimState();
   // The simulated adapter's mode, when the rig runs on the simulator.
   std::optional<AdapterMode> SimAdapterMode();
@@ -71,8 +73,13 @@ class Rig {
  private:
   void OpenSessionObject(Workspace& ws, port::Operator& op);
 
+  std::string StateText();
+
   std::string name_;
   std::string simStateFile_;
+  // Held for the rig's life: one run at a time on a card state file.
+  std::unique_ptr<sim::CardStateLock> stateLock_;
+  std::string savedState_;  // as the file holds it (or the fresh card's, without a file)
   // The simulator behind another backend (the FTDI chip model), when that runs on it.
   std::unique_ptr<sim::SimBackend> simBehind_;
   std::unique_ptr<port::PortBackend> backend_;

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/ini_file.h"
+#include "app/settings_check.h"
 #include "app/text_encoding.h"
 #include "image/hex_to_int.h"
 #include "image/intel_hex.h"
@@ -34,7 +35,11 @@ constexpr uint64_t kMaxSettingsBytes = 1 << 20;
 
 void LoadIniOrThrow(CSimpleIniA& ini, const std::string& path) {
   ConfigureIni(ini);
-  ini.LoadData(DecodeText(image::ReadWholeFile(path, kMaxSettingsBytes)));
+  const std::string bytes = image::ReadWholeFile(path, kMaxSettingsBytes);
+  if (LooksBinary(bytes)) {
+    throw image::FileError(path + ": not a settings file (it holds binary data, not INI text)");
+  }
+  ini.LoadData(DecodeText(bytes));
 }
 
 void LoadIni(CSimpleIniA& ini, const std::string& path) {
@@ -123,16 +128,22 @@ Settings SettingsFromIni(const CSimpleIniA& ini) {
 
 }  // namespace
 
-Settings LoadSettings(const std::string& path) {
+Settings LoadSettings(const std::string& path, std::vector<std::string>* problems) {
   CSimpleIniA ini;
   LoadIni(ini, path);
-  return SettingsFromIni(ini);
+  Settings settings = SettingsFromIni(ini);
+  std::vector<std::string> found = CheckSettingValues(ini, path, settings);
+  if (problems) *problems = std::move(found);
+  return settings;
 }
 
-Settings LoadSettingsFile(const std::string& path) {
+Settings LoadSettingsFile(const std::string& path, std::vector<std::string>* problems) {
   CSimpleIniA ini;
   LoadIniOrThrow(ini, path);
-  return SettingsFromIni(ini);
+  Settings settings = SettingsFromIni(ini);
+  std::vector<std::string> found = CheckSettingValues(ini, path, settings);
+  if (problems) *problems = std::move(found);
+  return settings;
 }
 
 void SaveSettings(const std::string& path, const Settings& s) {

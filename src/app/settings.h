@@ -45,11 +45,12 @@ inline constexpr int kAvrClkMax = 50;
 std::string DefaultSettingsPath();
 
 // Reads the file; a missing file or key, or a value a control cannot take, gives that
-// control's own default. Never throws.
-Settings LoadSettings(const std::string& path);
+// control's own default. Never throws. `problems`, when given, gets one line for each value
+// that was present but could not be taken (naming the file, section, key and value).
+Settings LoadSettings(const std::string& path, std::vector<std::string>* problems = nullptr);
 // The same for a file named on purpose: one that cannot be read (missing, a folder, unreadable,
-// too large) throws image::FileError with the system's reason instead of giving defaults.
-Settings LoadSettingsFile(const std::string& path);
+// too large, binary data) throws image::FileError with the reason instead of giving defaults.
+Settings LoadSettingsFile(const std::string& path, std::vector<std::string>* problems = nullptr);
 
 // Writes every setting but the card type (written when it changes), keeping the other
 // sections and keys of the file. Throws image::FileError when the file cannot be written.

@@ -49,8 +49,11 @@ uint64_t FixedDelayFlashWriteUs(AvrChip chip, const image::MemoryImage& flash,
                                 const std::string& avrDelay);
 
 // Chip erase, ending with a reset pulse (programming mode must be entered again after it).
-// The pause before the pulse is the variant's, at least `chipEraseMs`.
-void ChipErase(AvrContext& ctx, EraseVariant variant, unsigned chipEraseMs = 0);
+// The pause before the pulse is the variant's, at least `chipEraseMs`. With `flashWords`, a
+// sample of the program memory is then read until it is blank, for at most a second; one
+// that stays programmed is the red "ATMEL ERASE : ERROR ADR[...]" line and the error flag.
+void ChipErase(AvrContext& ctx, EraseVariant variant, unsigned chipEraseMs = 0,
+               uint32_t flashWords = 0);
 // AT90S8515 lock bits from the "Bit 1" / "Bit 2" boxes (checked = programmed).
 void WriteLockBits(AvrContext& ctx, bool bit1Checked, bool bit2Checked);
 // ATmega fuse and lock bytes from / into the chip's dialog.

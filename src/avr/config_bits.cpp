@@ -1,10 +1,13 @@
 // Chip erase, and the lock and fuse bytes of the AT90S8515 and the ATmega chips.
 #include <algorithm>
+#include <optional>
+#include <vector>
 
 #include "avr/avr_operations.h"
 #include "avr/chip_table.h"
 #include "avr/spi_transport.h"
 #include "image/hex_to_int.h"
+#include "port/operation_log.h"
 
 namespace vexilo::avr {
 namespace {
@@ -14,6 +17,13 @@ constexpr unsigned kResetPulseMs = 20;
 constexpr unsigned kLockWritePauseMs = 16;  // AT90S8515 tWD_PROG with margin
 constexpr unsigned kFuseWritePauseMs = 20;
 constexpr unsigned kFuseReadPauseMs = 20;
+
+// After the erase pause the chip is read until a sample of program memory reads blank: a
+// chip slower than its data sheet would otherwise be cut short by the reset pulse. The
+// sample: the first word, the last, and words a stride apart between them.
+constexpr unsigned kEraseWaitMs = 1000;
+constexpr unsigned kErasePollMs = 10;
+constexpr uint32_t kEraseSampleWords = 16;
 
 constexpr uint8_t kResetOn = 0;
 constexpr uint8_t kResetOff = 1;
@@ -39,9 +49,48 @@ constexpr ConfigByte kConfigBytes[] = {
     {FuseByte::Lock, "Fuse Lock Bit Byte = ", spi::kWriteLock, 0x58, 0x00},
 };
 
+std::vector<uint32_t> EraseSample(uint32_t flashWords) {
+  std::vector<uint32_t> words;
+  const uint32_t stride = std::max<uint32_t>(1, flashWords / kEraseSampleWords);
+  for (uint32_t word = 0; word < flashWords; word += stride) words.push_back(word);
+  if (words.back() != flashWords - 1) words.push_back(flashWords - 1);
+  return words;
+}
+
+// The first sampled word that does not read blank, or nothing.
+std::optional<uint32_t> FirstProgrammed(port::PortSession& session,
+                                        const std::vector<uint32_t>& sample) {
+  std::vector<uint16_t> got(sample.size());
+  for (size_t i = 0; i < sample.size(); ++i) QueueReadFlashWord(session, sample[i], got[i]);
+  session.Flush();
+  for (size_t i = 0; i < sample.size(); ++i) {
+    if (got[i] != 0xFFFF) return sample[i];
+  }
+  return std::nullopt;
+}
+
+// Waits, bounded, until the sample reads blank; a red line and the error flag when it never
+// does (or the port failed).
+void WaitUntilBlank(AvrContext& ctx, uint32_t flashWords) {
+  port::OperationLog log(ctx, "ATMEL ERASE");
+  port::PortSession& session = ctx.session;
+  port::Clock& clock = session.Time();
+  const std::vector<uint32_t> sample = EraseSample(flashWords);
+  const uint64_t deadline = clock.NowUs() + uint64_t{kEraseWaitMs} * 1000;
+  // Bounded by the clock, and by a count of pauses on a clock that does not move.
+  for (unsigned polls = 0;; ++polls) {
+    const std::optional<uint32_t> programmed = FirstProgrammed(session, sample);
+    if (log.PortFailed() || !programmed) return;
+    if (clock.NowUs() >= deadline || polls >= kEraseWaitMs / kErasePollMs) {
+      return log.DifferenceAt(*programmed, true);
+    }
+    clock.SleepMs(kErasePollMs);
+  }
+}
+
 }  // namespace
 
-void ChipErase(AvrContext& ctx, EraseVariant variant, unsigned chipEraseMs) {
+void ChipErase(AvrContext& ctx, EraseVariant variant, unsigned chipEraseMs, uint32_t flashWords) {
   port::PortSession& session = ctx.session;
   port::Clock& clock = session.Time();
   ctx.op.Log("ATMEL ERASE : START");
@@ -50,6 +99,7 @@ void ChipErase(AvrContext& ctx, EraseVariant variant, unsigned chipEraseMs) {
   // The variant's pause, or the chip's own erase time where that is longer (the ATmega163
   // takes 32 ms in serial mode): the reset pulse would cut the erase short.
   clock.SleepMs(std::max(ErasePauseMs(variant), chipEraseMs));
+  if (flashWords > 0 && session.IsOpen()) WaitUntilBlank(ctx, flashWords);
   // The reset pulse ends programming mode; AtmelSpiOn has to run again.
   session.SetTXLevel(kResetOff);
   clock.SleepMs(kResetPulseMs);

@@ -117,9 +117,13 @@ int AtmelSpiOn(AvrContext& ctx) {
   session.SetTXLevel(kResetOff);
   clock.SleepMs(kResetOffPauseMs);
   for (int attempt = 0; attempt < kEnableAttempts; ++attempt) {
+    // A line call that failed (the adapter unplugged) is not retried: the session has shown
+    // the device's reason, and no echo can come.
+    if (session.LineFailed()) break;
     session.SetTXLevel(kResetOn);
     clock.SleepMs(kResetOnPauseMs);
     const uint8_t echo = ProgrammingEnable(session);
+    if (session.LineFailed()) break;
     if (echo == spi::kEnableEcho) {
       ctx.op.Log("ATMEL SPI : TX[" + image::ToHex(static_cast<uint32_t>(attempt), 2) +
                  "] -> ACK = " + image::ToHex(echo, 2));

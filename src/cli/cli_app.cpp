@@ -18,6 +18,7 @@
 #include "app/workspace.h"
 #include "cli/cli_actions.h"
 #include "cli/cli_operator.h"
+#include "image/hex_to_int.h"
 #include "port/ftdi_diagnostics.h"
 #include "port/ftdi_library.h"
 #include "port/ftdi_pins.h"
@@ -86,12 +87,38 @@ std::string LanguageDir() {
                                                       : here;
 }
 
-void ApplyLanguage(app::Workspace& ws, std::ostream& err) {
+// A language the settings name but no pack has: `settingProblems` gets the line that says so.
+void ApplyLanguage(app::Workspace& ws, std::ostream& err,
+                   std::vector<std::string>& settingProblems) {
   std::string dir = LanguageDir();
   std::vector<std::string> problems;
   auto packs = app::ScanLanguagePacks(dir, &problems);
   for (const std::string& problem : problems) err << "vexilo-cli: " << Printable(problem) << '\n';
-  if (auto texts = app::LoadLanguagePack(dir, packs, ws.settings.language)) ws.texts = *texts;
+  if (auto texts = app::LoadLanguagePack(dir, packs, ws.settings.language)) {
+    ws.texts = *texts;
+  } else if (!ws.settings.language.empty() && ws.settings.language != app::Settings{}.language &&
+             std::filesystem::is_directory(dir)) {
+    // (Without a pack folder at all there is nothing to tell a wrong name from.)
+    settingProblems.push_back(ws.settingsSource + ": [Language] lang: '" +
+                              image::ShortenForMessage(ws.settings.language) +
+                              "' is no language pack in " + dir);
+  }
+}
+
+// An option given with an empty or blank value would quietly fall back to config.cfg's
+// value (a real port's device, say): a usage error naming the option instead.
+void CheckNoBlankValues(const CLI::App& cli, const Options& options) {
+  const std::pair<const char*, const std::string*> kValued[] = {
+      {"--device", &options.device},      {"--card", &options.card},
+      {"--ftdi-pins", &options.ftdiPins}, {"--config", &options.config},
+      {"--sim-state", &options.simState}, {"--io-base", &options.ioBase},
+  };
+  for (const auto& [name, value] : kValued) {
+    if (cli.get_option(name)->count() == 0) continue;
+    if (value->find_first_not_of(" \t\r\n") == std::string::npos) {
+      throw UsageError(std::string(name) + ": the value is empty");
+    }
+  }
 }
 
 class Runner {
@@ -110,6 +137,12 @@ class Runner {
     if (options_.listPorts) return ListPorts();
     std::vector<Action> actions = ParseActions(options_.actionWords);
     SetUp();
+    // A setting the file holds but that cannot be taken would run with a default instead:
+    // nothing is done until it is put right.
+    for (const std::string& problem : settingProblems_) {
+      err_ << "vexilo-cli: " << Printable(problem) << '\n';
+    }
+    if (!settingProblems_.empty()) return 1;
     int status = 0;
     for (const Action& action : actions) {
       try {
@@ -133,11 +166,11 @@ class Runner {
  private:
   void SetUp() {
     if (options_.config.empty()) {
-      ws_.settings = app::LoadSettings(app::DefaultSettingsPath());
+      ws_.settings = app::LoadSettings(app::DefaultSettingsPath(), &settingProblems_);
       ws_.settingsSource = "config.cfg";
     } else {
       // A file named on purpose must be there: defaults in its place would go unnoticed.
-      ws_.settings = app::LoadSettingsFile(options_.config);
+      ws_.settings = app::LoadSettingsFile(options_.config, &settingProblems_);
       ws_.settingsSource = options_.config;
     }
     if (!options_.port.empty()) ws_.settings.portBackend = options_.port;
@@ -152,7 +185,7 @@ class Runner {
     if (options_.com) ws_.settings.avrPicCom = ws_.settings.phoenixCom = options_.com - 1;
     if (options_.fastWrite) ws_.settings.fastWrite = true;
     if (!options_.simCard.empty()) ws_.settings.simCard = options_.simCard;
-    ApplyLanguage(ws_, err_);
+    ApplyLanguage(ws_, err_, settingProblems_);
     std::string cardText = ws_.settings.cardType;
     if (!options_.card.empty()) {
       const app::CardType* card = app::FindCardTypeByName(options_.card);
@@ -377,6 +410,7 @@ class Runner {
   app::Workspace ws_;
   std::unique_ptr<app::Rig> rig_;
   uint64_t startUs_ = 0;
+  std::vector<std::string> settingProblems_;
 };
 
 }  // namespace
@@ -448,6 +482,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return 2;
   }
   try {
+    CheckNoBlankValues(cli, options);
     Runner runner(options, out, err, in);
     return runner.Run();
   } catch (const UsageError& e) {

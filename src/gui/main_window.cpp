@@ -575,7 +575,8 @@ void TForm1::ConnectRunner() {
 void TForm1::FormCreate() {
   pages_->setTabVisible(kTestKoVadPage, false);
   pages_->setTabVisible(kTestKoVad2Page, false);
-  ws_.settings = app::LoadSettings(app::DefaultSettingsPath());
+  std::vector<std::string> settingProblems;
+  ws_.settings = app::LoadSettings(app::DefaultSettingsPath(), &settingProblems);
   setup_->Sync();
   ShowSystemLine();
   {
@@ -586,6 +587,8 @@ void TForm1::FormCreate() {
   ScanLanguagePacks();
   recentFiles_ = app::LoadRecentFiles(app::DefaultSettingsPath());
   ShowRecentFiles();
+  // Values of config.cfg that could not be taken: the controls keep their defaults.
+  for (const std::string& problem : settingProblems) AppendLog(Q(problem), true);
 }
 
 void TForm1::typChange(const QString& text) {

@@ -43,11 +43,50 @@ int32_t DecimalToInt(std::string_view text) {
   return value;
 }
 
+namespace {
+
+// The length of the UTF-8 sequence at the start of `text`, 0 when it is not one.
+size_t Utf8Length(std::string_view text) {
+  const auto lead = static_cast<unsigned char>(text[0]);
+  const size_t length = lead < 0x80             ? 1
+                        : (lead & 0xE0) == 0xC0 ? 2
+                        : (lead & 0xF0) == 0xE0 ? 3
+                        : (lead & 0xF8) == 0xF0 ? 4
+                                                : 0;
+  if (length == 0 || length > text.size() || (length == 2 && lead < 0xC2)) return 0;
+  for (size_t i = 1; i < length; ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 0;
+  }
+  return length;
+}
+
+// Control characters and bytes that are no UTF-8 text (binary junk) as \xHH.
+std::string Escaped(std::string_view text) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  while (!text.empty()) {
+    const auto byte = static_cast<unsigned char>(text[0]);
+    const size_t length = Utf8Length(text);
+    if (length == 0 || byte < 0x20 || byte == 0x7F) {
+      out += "\\x";
+      out += kDigits[byte >> 4];
+      out += kDigits[byte & 0xF];
+      text.remove_prefix(1);
+    } else {
+      out.append(text.substr(0, length));
+      text.remove_prefix(length);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string ShortenForMessage(std::string_view text) {
   constexpr size_t kShown = 40;
-  if (text.size() <= kShown) return std::string(text);
-  return std::string(text.substr(0, kShown)) + "... (" + std::to_string(text.size()) +
-         " characters)";
+  if (text.size() <= kShown) return Escaped(text);
+  return Escaped(text.substr(0, kShown)) + "... (" + std::to_string(text.size()) + " characters)";
 }
 
 std::string ToHex(uint32_t value, int digits) {

@@ -26,7 +26,8 @@ inline uint8_t DecimalToByte(std::string_view text) {
 }
 
 // A text from a file or a setting as a message quotes it: at most 40 characters, a longer
-// one cut and its length told.
+// one cut and its length told; control characters and bytes that are not UTF-8 text show as
+// \xHH.
 std::string ShortenForMessage(std::string_view text);
 
 // Upper-case hexadecimal with exactly `digits` digits (leading zeros kept).

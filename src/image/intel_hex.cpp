@@ -1,11 +1,15 @@
 #include "image/intel_hex.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include "image/hex_to_int.h"
 
@@ -171,6 +175,48 @@ std::string SaveTarget(const std::string& path) {
   throw FileError(SystemReason(path, "cannot follow the link"));
 }
 
+// The temporary files of a save are named "<file>.XXXXXX" (mkstemp) and held under an
+// exclusive lock while they are written. One whose lock anybody can take again is what a
+// save that was killed left behind; it is removed by the next save of the same file. A few
+// seconds' age keeps a save that has only just created its file safe from the sweep.
+constexpr int kTempSuffix = 6;
+constexpr time_t kStaleTempAgeS = 2;
+
+bool IsTempNameOf(const std::string& name, const std::string& base) {
+  if (name.size() != base.size() + 1 + kTempSuffix || name.compare(0, base.size(), base) != 0 ||
+      name[base.size()] != '.') {
+    return false;
+  }
+  for (size_t i = base.size() + 1; i < name.size(); ++i) {
+    if (!std::isalnum(static_cast<unsigned char>(name[i]))) return false;
+  }
+  return true;
+}
+
+void RemoveStaleTemps(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  DIR* folder = opendir(dir.c_str());
+  if (folder == nullptr) return;
+  const time_t now = time(nullptr);
+  while (const dirent* entry = readdir(folder)) {
+    const std::string name = entry->d_name;
+    if (!IsTempNameOf(name, base)) continue;
+    const std::string temp = (slash == std::string::npos ? "" : dir) + name;
+    struct stat info {};
+    if (lstat(temp.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        now - info.st_mtime < kStaleTempAgeS) {
+      continue;
+    }
+    const int fd = open(temp.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) unlink(temp.c_str());
+    close(fd);
+  }
+  closedir(folder);
+}
+
 }  // namespace
 
 void WriteFileAtomically(const std::string& requested, std::string_view contents) {
@@ -185,9 +231,11 @@ void WriteFileAtomically(const std::string& requested, std::string_view contents
     // rename replace it.
     if (access(path.c_str(), W_OK) != 0) throw FileError(SystemReason(requested, "cannot write"));
   }
+  RemoveStaleTemps(path);
   std::string temp = path + ".XXXXXX";
-  int fd = mkstemp(temp.data());
+  int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) throw FileError(SystemReason(path, "cannot create"));
+  flock(fd, LOCK_EX);  // ours alone: marks the file as being written
   mode_t mask = umask(0);
   umask(mask);
   struct stat old {};

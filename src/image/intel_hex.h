@@ -84,7 +84,8 @@ inline constexpr uint64_t kMaxReadBytes = 64ull << 20;
 std::string ReadWholeFile(const std::string& path, uint64_t maxBytes = kMaxReadBytes);
 
 // Writes `contents` to a temporary file beside `path` and renames it over `path`, so a failed
-// write leaves the old file whole. Throws FileError with the system's reason.
+// write leaves the old file whole; temporary files that an earlier, killed save of `path` left
+// are removed. Throws FileError with the system's reason.
 void WriteFileAtomically(const std::string& path, std::string_view contents);
 
 }  // namespace vexilo::image

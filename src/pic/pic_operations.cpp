@@ -302,7 +302,14 @@ void WriteConfigWord(PicContext& ctx, PicChip chip, uint16_t word, const std::st
   ctx.op.Log(PicRow(chip).configLabel + image::ToHex(word, 4));
   s.SetMCLR(1);
   ProgramConfigWord(s, word, delayMs);
+  // The address counter is still at the configuration word: read it back.
+  PicCommand(s, cmd::kReadProgram);
+  const uint16_t back = PicReadData(s) & kErasedWord;
   s.SetMCLR(0);
+  if (!log.PortFailed() && back != (word & kErasedWord)) {
+    ctx.errorFlag = 1;
+    ctx.op.LogError("PIC WRITE CONFIG BIT : ERROR");
+  }
   log.Line("STOP");
 }
 

@@ -49,7 +49,8 @@ bool HasProgramOnlyCycle(PicChip chip);
 uint64_t EraseProgramFlashWriteUs(PicChip chip, const image::MemoryImage& flash,
                                   const std::string& picDelay);
 
-// The configuration word at 0x2007, written twice without read-back.
+// The configuration word at 0x2007, written twice and read back: a word the chip does not
+// keep is the red "PIC WRITE CONFIG BIT : ERROR" line and the error flag.
 void WriteConfigWord(PicContext& ctx, PicChip chip, uint16_t word, const std::string& picDelay);
 // Reads the configuration word; `loadWord` is the data of the Load Configuration command.
 // Nothing (and the red ERROR PORT line) when the session is not usable.

@@ -41,6 +41,9 @@ FtdiPinMap ParseFtdiPinMap(const std::string& text) {
   FtdiPinMap map;
   std::istringstream words(text);
   std::string word;
+  // Every line is named exactly once: a map that leaves one out would drive it from a pin
+  // nobody chose, and a line given twice would quietly take its last pin.
+  std::string given;
   while (words >> word) {
     const size_t eq = word.find('=');
     const std::string name = word.substr(0, eq);
@@ -57,7 +60,18 @@ FtdiPinMap ParseFtdiPinMap(const std::string& text) {
                                   "\" is not line=pin (tx, rts, cts, dtr; pin 0..7, '!' for an "
                                   "inverted line), e.g. \"tx=!0 rts=!2 cts=!3 dtr=!4\"");
     }
+    if ((" " + given + " ").find(" " + name + " ") != std::string::npos) {
+      throw std::invalid_argument("FTDI pin map \"" + text + "\": the line " + name +
+                                  " is given twice");
+    }
+    given += " " + name;
     *pin = {static_cast<uint8_t>(value[0] - '0'), inverted};
+  }
+  for (const char* line : {"tx", "rts", "cts", "dtr"}) {
+    if ((given + " ").find(" " + std::string(line) + " ") == std::string::npos) {
+      throw std::invalid_argument("FTDI pin map \"" + text + "\": the line " + line +
+                                  " is missing (give all four: tx, rts, cts, dtr)");
+    }
   }
   const uint8_t bits[] = {Bit(map.tx), Bit(map.rts), Bit(map.cts), Bit(map.dtr)};
   uint8_t seen = 0;

@@ -32,7 +32,7 @@ struct FtdiPinMap {
 };
 
 // Parses the text form; throws std::invalid_argument naming what is wrong (an unknown line, a
-// pin outside 0 .. 7, two lines on one pin, CTS on an output pin).
+// pin outside 0 .. 7, a line missing or given twice, two lines on one pin).
 FtdiPinMap ParseFtdiPinMap(const std::string& text);
 
 }  // namespace vexilo::port

@@ -173,14 +173,22 @@ std::map<std::string, std::vector<uint8_t>> ReadState(StateReader& reader, SimCa
 
 }  // namespace
 
-void SaveCardState(SimCard& card, const std::filesystem::path& path,
-                   std::optional<AdapterMode> adapterMode) {
+std::string CardStateText(SimCard& card, std::optional<AdapterMode> adapterMode) {
   std::ostringstream out;
   WriteState(out, card, adapterMode);
+  return out.str();
+}
+
+void SaveCardState(SimCard& card, const std::filesystem::path& path,
+                   std::optional<AdapterMode> adapterMode) {
+  SaveCardStateText(CardStateText(card, adapterMode), path);
+}
+
+void SaveCardStateText(const std::string& text, const std::filesystem::path& path) {
   try {
     // A temporary file of a unique name beside the state file, renamed over it; removed
     // again when anything fails, so the old state stays whole.
-    image::WriteFileAtomically(path.string(), out.str());
+    image::WriteFileAtomically(path.string(), text);
   } catch (const image::FileError& e) {
     throw CardStateError(std::string("cannot save the card state: ") + e.what());
   }

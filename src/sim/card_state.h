@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
+#include <string>
 
 #include "sim/mode_burst.h"
 #include "sim/sim_card.h"
@@ -34,6 +35,9 @@ class CardStateError : public std::runtime_error {
 // renames it over `path`.
 void SaveCardState(SimCard& card, const std::filesystem::path& path,
                    std::optional<AdapterMode> adapterMode = std::nullopt);
+// The text SaveCardState writes, and the writing of such a text.
+std::string CardStateText(SimCard& card, std::optional<AdapterMode> adapterMode = std::nullopt);
+void SaveCardStateText(const std::string& text, const std::filesystem::path& path);
 // Throws CardStateError for a file that cannot be read or does not fit the card. Gives the
 // adapter's mode when the file keeps one.
 std::optional<AdapterMode> LoadCardState(SimCard& card, const std::filesystem::path& path);

@@ -214,6 +214,9 @@ TEST(PicCommands, TheCompleteReadTakesTheConfigurationInASecondSessionWithoutABu
   EXPECT_EQ(bench.op.lines.back(), "PIC READ CONFIG BIT : STOP");
 
   Bench erase("pic2");
+  EXPECT_TRUE(erase.Run(Command::Erase).failed) << "the adapter is still in Phoenix mode";
+  EXPECT_EQ(erase.op.errors.back(), "PIC ERASE FLASH : ERROR");
+  erase.backend->Sim().SetModeByHand(sim::AdapterMode::Pic);
   EXPECT_FALSE(erase.Run(Command::Erase).failed);
   EXPECT_FALSE(erase.Run(Command::ReadConfig).failed);
   EXPECT_EQ(erase.backend->comm.bytes, 0) << "erase and the configuration read send no burst";

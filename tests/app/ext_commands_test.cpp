@@ -122,6 +122,8 @@ TEST(ExtEepromCommands, WriteVerifyAndReadThroughTheLoaderInTheChip) {
     for (size_t i = 0; i < loader.size() && i < bench.ws.flash.SizeBytes(); ++i) {
       bench.ws.flash.SetByte(static_cast<uint32_t>(i), loader[i]);
     }
+    // The PIC erase sends no burst: the adapter is switched by hand.
+    bench.backend->Sim().SetModeByHand(pic ? sim::AdapterMode::Pic : sim::AdapterMode::Avr);
     ASSERT_FALSE(bench.Run(Command::Erase).failed);
     ASSERT_FALSE(bench.Run(Command::ProgramFlash).failed);
     // A PIC runs the loader on the card's clock only with a crystal oscillator setting.

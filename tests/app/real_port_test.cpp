@@ -73,6 +73,21 @@ TEST(SerialDeviceBackend, AnUnpluggedAdapterEndsTheReadRedAndTheNextCommandWorks
       << ::testing::PrintToString(bench.op.errors);
 }
 
+// Unplugged while programming mode is being entered: no retries on a device that is gone,
+// and the device's own reason rather than only "ATMEL SPI : ERROR".
+TEST(SerialDeviceBackend, AnUnplugDuringProgrammingEnableIsNamedAtOnce) {
+  TtyBench bench("fun");
+  bench.calls->FailModemStatus(40, EIO);  // in the second attempt
+  const uint64_t start = bench.sim->VirtualTime().NowUs();
+  EXPECT_TRUE(bench.Run(Command::ReadFlash).failed);
+  // The burst and the session take 0.9 s; 30 more attempts would add another second.
+  EXPECT_LT(bench.sim->VirtualTime().NowUs() - start, 1'700'000u) << "retried a lost device";
+  ASSERT_FALSE(bench.op.errors.empty());
+  EXPECT_NE(bench.op.errors.front().find("/dev/ttyUSB0: TIOCMGET failed"), std::string::npos)
+      << ::testing::PrintToString(bench.op.errors);
+  EXPECT_EQ(bench.op.errors.back(), "ATMEL SPI : ERROR");
+}
+
 TEST(SerialDeviceBackend, ABurstDuringASessionKeepsTheSessionsDevice) {
   TtyBench bench("fun");
   port::PortSession& session = bench.rig->Session();

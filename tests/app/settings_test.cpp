@@ -75,7 +75,7 @@ TEST(Settings, MissingFileOrKeysGiveTheControlDefaults) {
   EXPECT_EQ(s.language, "Polski");
   EXPECT_EQ(s.cardType, "Fun Card - 90S8515 + 24Cxx");
   EXPECT_EQ(s.avrClk, 0);
-  EXPECT_EQ(s.picClk, kPicClkMax);
+  EXPECT_EQ(s.picClk, 0) << "out of range: the default, and reported";
   EXPECT_EQ(s.avrPicCom, 0);
   EXPECT_EQ(s.atrDelay, "100");
 }

@@ -81,9 +81,9 @@ const std::vector<FailureCase>& Cases() {
          return std::vector<std::string>{"--card", "fun",  "--sim-state", d.Path("gone/card.state"),
                                          "read",   "flash"};
        },
-       1, "cannot save the card state: ",
+       1, "gone/card.state: No such file or directory",
        [](test::TempDir& d, const Result& r) {
-         EXPECT_NE(r.err.find("No such file or directory"), std::string::npos) << r.err;
+         EXPECT_EQ(r.out, "") << "refused before anything is sent";
          EXPECT_FALSE(fs::exists(d.Path("gone")));
        }},
       {"control characters of a file are not sent to the terminal",
@@ -158,6 +158,73 @@ TEST_P(CliFailure, ExitStatusAndMessage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryCase, CliFailure, ::testing::Range<size_t>(0, Cases().size()));
+
+// An option or setting that cannot be taken as given ends the run before anything is sent,
+// naming the option, or the file, section, key and value; nothing falls back to a default.
+struct BadValueCase {
+  std::vector<std::string> args;  // before "read flash"
+  std::string config;             // the settings file's text
+  int status;
+  std::string message;
+};
+
+TEST_F(CliTest, BadOptionAndSettingValuesAreNamedAndNothingIsSent) {
+  const std::string pins = "[FTDI]\r\npins=";
+  const std::vector<BadValueCase> cases{
+      {{"--port", "tty", "--device", ""}, "", 2, "--device: the value is empty"},
+      {{"--card", " "}, "", 2, "--card: the value is empty"},
+      {{"--sim-state", "\t"}, "", 2, "--sim-state: the value is empty"},
+      {{"--ftdi-pins", ""}, "", 2, "--ftdi-pins: the value is empty"},
+      {{"--ftdi-pins", "tx=!0 rts=!2 dtr=!4"}, "", 2, "the line cts is missing"},
+      {{"--ftdi-pins", "tx=!0 rts=!2 cts=!3 dtr=!4 rts=5"}, "", 2, "the line rts is given twice"},
+      {{}, pins + "\r\n[FTDI]\r\npins=x", 1, "[FTDI] pins: 'x' is not a pin map"},
+      {{}, pins + "tx=0 rts=1 cts=3\r\n", 1, "the line dtr is missing"},
+      {{},
+       "[Fast write]\r\nenabled=maybe\r\n",
+       1,
+       "config.cfg: [Fast write] enabled: 'maybe' is not one of 0, 1"},
+      {{},
+       "[Port backend]\r\nsim card=bar\r\n",
+       1,
+       "[Port backend] sim card: 'bar' is not one of behavioural, isa"},
+      {{}, "[port avr/pic]\r\nCOM=9\r\n", 1, "[port avr/pic] COM: '9' is not one of 1, 2, 3, 4"},
+      {{},
+       "[AVR Speed Clock]\r\nCLK=999\r\n",
+       1,
+       "[AVR Speed Clock] CLK: '999' is outside 0 to 50"},
+      {{}, "[Auto mode]\r\nmode=2\r\n", 1, "[Auto mode] mode: '2' is not one of 0, 1"},
+      {{}, "[Language]\r\nlang=Klingon\r\n", 1, "[Language] lang: 'Klingon' is no language pack"},
+      {{}, "[PIC]\r\nDelay=-5\r\n", 1, "[PIC] Delay: '-5' is negative"},
+      {{},
+       std::string("\x7F"
+                   "ELF\x02\x01\x01\0\0\0",
+                   10),
+       1,
+       "not a settings file (it holds binary data"},
+  };
+  // A language folder with one pack, in the directory of the run.
+  dir.Write("lang/x.ini", "[LANG]\r\nNAME=X\r\n");
+  const test::ScopedCurrentDir here(dir.Path());
+  for (const BadValueCase& c : cases) {
+    SCOPED_TRACE(c.message);
+    dir.Write("config.cfg", c.config);
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {"--card", "fun", "read", "flash"});
+    if (!c.args.empty() && c.args[0] == "--card") args = {"--card", " ", "read", "flash"};
+    const Result r = Run(args);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "") << "nothing sent";
+  }
+  // Binary junk quoted from a HEX file is escaped, not sent to the terminal.
+  dir.Write("config.cfg", "");
+  const Result junk = Run({"--card", "fun", "load", "flash", dir.Write("j.hex", ":\xFF\xFE\x01")});
+  EXPECT_NE(junk.err.find("'$\\xFF\\xFE' is not a valid integer value"), std::string::npos)
+      << junk.err;
+  // Files older versions wrote: keys and sections this program does not know are passed over.
+  dir.Write("config.cfg", "[Old section]\r\nkey=1\r\n[AVR]\r\nDelay=5\r\nOldKey=x\r\n");
+  EXPECT_EQ(Run({"--card", "fun", "show", "options"}).status, 0);
+}
 
 }  // namespace
 }  // namespace vexilo::cli

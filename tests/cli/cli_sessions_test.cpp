@@ -1,7 +1,9 @@
 // Whole vexilo-cli sessions on the simulated adapter, compared line by line with the log the
 // window would show.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 
@@ -91,10 +93,23 @@ TEST_F(CliSession, TheCardKeepsItsMemoriesInTheStateFile) {
                  "eeprom-int"})
                 .status,
             0);
-  Result r = Run({"--card", "neoo", "--sim-state", state, "read", "eeprom-int", "show",
-                  "eeprom-int"});
+  // What a save killed midway leaves beside the file, and a file of another name.
+  const std::string stale = dir.Write("card.state.Ab12Cd", "half a state");
+  std::filesystem::last_write_time(
+      stale, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+  const std::string other = dir.Write("card.state.keep", "");
+  struct stat before {};
+  ASSERT_EQ(stat(state.c_str(), &before), 0);
+  Result r =
+      Run({"--card", "neoo", "--sim-state", state, "read", "eeprom-int", "show", "eeprom-int"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("\n0000\t01\t02\t03\t04\tFF\t"), std::string::npos) << r.out;
+  struct stat after {};
+  ASSERT_EQ(stat(state.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino) << "a run that changed nothing does not save";
+  ASSERT_EQ(Run({"--card", "neoo", "--sim-state", state, "--yes", "erase"}).status, 0);
+  EXPECT_FALSE(std::filesystem::exists(stale)) << "removed by the next save";
+  EXPECT_TRUE(std::filesystem::exists(other));
   EXPECT_EQ(Run({"--card", "black", "--sim-state", state, "read", "flash"}).status, 1)
       << "a state file of another card is refused";
 }
@@ -118,19 +133,18 @@ TEST_F(CliSession, FuseBoxesGoToTheChipAndComeBack) {
   Result r = Run({"--card", "neoo", "set", "cksel0=0", "set-bits", "set", "cksel0=1", "read",
                   "config", "show", "options"});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out.substr(0, r.out.find("CheckBox1=")),
-            std::string(kSpiOn) +
-                "ATMEL WRITE CONFIG BIT : START\n"
-                "Fuse High Byte = C9\n"
-                "Fuse Low Byte = EF\n"
-                "Fuse Lock Bit Byte = 3F\n"
-                "ATMEL WRITE CONFIG BIT : STOP\n" +
-                kSpiOn +
-                "ATMEL READ CONFIG BIT : START\n"
-                "Fuse High Byte = C9\n"
-                "Fuse Low Byte = EF\n"
-                "Fuse Lock Bit Byte = FF\n"
-                "ATMEL READ CONFIG BIT : STOP\n");
+  EXPECT_EQ(r.out.substr(0, r.out.find("CheckBox1=")), std::string(kSpiOn) +
+                                                           "ATMEL WRITE CONFIG BIT : START\n"
+                                                           "Fuse High Byte = C9\n"
+                                                           "Fuse Low Byte = EF\n"
+                                                           "Fuse Lock Bit Byte = 3F\n"
+                                                           "ATMEL WRITE CONFIG BIT : STOP\n" +
+                                                           kSpiOn +
+                                                           "ATMEL READ CONFIG BIT : START\n"
+                                                           "Fuse High Byte = C9\n"
+                                                           "Fuse Low Byte = EF\n"
+                                                           "Fuse Lock Bit Byte = FF\n"
+                                                           "ATMEL READ CONFIG BIT : STOP\n");
   EXPECT_NE(r.out.find("\ncksel0=0\n"), std::string::npos) << "the read sets the box again";
   EXPECT_EQ(Run({"--card", "neoo", "set", "cksel0=2"}).status, 1);
   EXPECT_EQ(Run({"--card", "neoo", "set", "nosuch=1"}).status, 1);
@@ -158,9 +172,9 @@ TEST_F(CliSession, WithoutAutoModeThePersonIsAskedToSwitch) {
 
 TEST_F(CliSession, APicCardTakesItsConfigurationWordFromTheOptions) {
   std::string hex = dir.Write("w.hex", ":020000000528D1\r\n:00000001FF\r\n");
-  Result r = Run({"--card", "wafer", "load", "flash", hex, "set", "ComboBox1=XT", "CheckBox4=1",
-                  "program", "flash", "set-bits", "set", "ComboBox1=LP", "read", "config",
-                  "show", "options"});
+  Result r =
+      Run({"--card", "wafer", "load", "flash", hex, "set", "ComboBox1=XT", "CheckBox4=1", "program",
+           "flash", "set-bits", "set", "ComboBox1=LP", "read", "config", "show", "options"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "PIC WRITE FLASH : START\n"

@@ -10,11 +10,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
-#include <QRegularExpression>
-#include <QSet>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -139,8 +139,9 @@ TEST_F(Window, ATypedTextThatNamesNoCardChangesNothingAndSaysSo) {
   const auto log = Log();
   ASSERT_EQ(log.size(), 4u);
   for (const test::LogLine& line : log) {
-    EXPECT_EQ(line.text, "Unknown card type \"Black Card\": nothing was done; choose a card type "
-                         "from the list");
+    EXPECT_EQ(line.text,
+              "Unknown card type \"Black Card\": nothing was done; choose a card type "
+              "from the list");
     EXPECT_EQ(line.colour, QColor(255, 0, 0));
   }
   EXPECT_TRUE(requests.empty()) << "no file dialog";
@@ -353,6 +354,17 @@ std::string Pack(const std::string& name, int skip = 0) {
   return text;
 }
 
+TEST_F(Window, ASettingTheControlCannotTakeIsLoggedAndTheDefaultKept) {
+  Start(Config({"[Auto mode]", "mode=2", "[AVR Speed Clock]", "CLK=7"}));
+  const std::vector<test::LogLine> log = Log();
+  ASSERT_FALSE(log.empty());
+  EXPECT_TRUE(log.back().text.endsWith("config.cfg: [Auto mode] mode: '2' is not one of 0, 1"))
+      << log.back().text.toStdString();
+  EXPECT_EQ(log.back().colour, QColor(255, 0, 0));
+  EXPECT_EQ(log.size(), 1u) << "the good value is taken without a word";
+  EXPECT_FALSE(Find<QCheckBox>("auto_mode")->isChecked());
+}
+
 TEST_F(Window, ALanguagePackSetsEveryCaptionMessageAndDialogTitle) {
   dir.Write("lang/a.ini", Pack("Alpha"));
   dir.Write("lang/b.ini", Pack("Beta", 9));
@@ -534,8 +546,8 @@ TEST_F(Window, DroppedFilesLoadIntoTheirGridAndJoinTheRecentFiles) {
   EXPECT_EQ(names.mid(0, 3),
             QStringList({"WczytajFLASH1", "WczytajEEPROMint1", "WczytajEEPROMext1"}));
   EXPECT_TRUE(menu->actions()[3]->isSeparator());
-  EXPECT_EQ(texts.mid(4), QStringList({"&1 EEPROM ext: b.bin", "&2 EEPROM int: b.bin",
-                                       "&3 FLASH: a.hex"}));
+  EXPECT_EQ(texts.mid(4),
+            QStringList({"&1 EEPROM ext: b.bin", "&2 EEPROM int: b.bin", "&3 FLASH: a.hex"}));
   // A recent file loads again; five at most, kept in config.cfg for the next start.
   Item("RecentFile3")->trigger();
   EXPECT_EQ(window->Workspace().flash.Cell(0), 0xCDAB);
@@ -545,9 +557,9 @@ TEST_F(Window, DroppedFilesLoadIntoTheirGridAndJoinTheRecentFiles) {
   Start();
   texts.clear();
   for (QAction* action : Find<QMenu>("PopupMenu1")->actions()) texts << action->text();
-  EXPECT_EQ(texts.mid(4), QStringList({"&1 EEPROM int: n3.bin", "&2 EEPROM int: n2.bin",
-                                       "&3 EEPROM int: n1.bin", "&4 EEPROM int: n0.bin",
-                                       "&5 FLASH: a.hex"}));
+  EXPECT_EQ(texts.mid(4),
+            QStringList({"&1 EEPROM int: n3.bin", "&2 EEPROM int: n2.bin", "&3 EEPROM int: n1.bin",
+                         "&4 EEPROM int: n0.bin", "&5 FLASH: a.hex"}));
 }
 
 }  // namespace

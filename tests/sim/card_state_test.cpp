@@ -1,11 +1,15 @@
 #include "sim/card_state.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
 
+#include "sim/card_state_lock.h"
 #include "sim/fakes.h"
 
 namespace vexilo::sim {
@@ -137,6 +141,54 @@ TEST_F(CardStateTest, MissingFileIsAClearError) {
     FAIL();
   } catch (const CardStateError& e) {
     EXPECT_NE(std::string(e.what()).find("absent.state"), std::string::npos);
+  }
+}
+
+// Two processes on one card state: the second waits while the first holds it, gives up with
+// a plain message after its bound, and gets the file once the first has ended. A FIFO or a
+// folder is never opened as a state.
+TEST_F(CardStateTest, OneRunAtATimeHoldsTheFile) {
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    {
+      CardStateLock held(path_);
+      [[maybe_unused]] const ssize_t n = write(ready[1], "L", 1);
+      usleep(600'000);
+    }
+    _exit(0);
+  }
+  char byte = 0;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1);
+  try {
+    CardStateLock second(path_, 100);
+    ADD_FAILURE() << "a held file was taken";
+  } catch (const CardStateError& e) {
+    EXPECT_NE(std::string(e.what()).find("in use by another run"), std::string::npos) << e.what();
+  }
+  {
+    const auto start = std::chrono::steady_clock::now();
+    CardStateLock second(path_, 5000);  // waits for the first run's end
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+    EXPECT_FALSE(second.HasState());
+  }
+  int status = 0;
+  EXPECT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_FALSE(std::filesystem::exists(path_)) << "the empty file the lock made is gone";
+  close(ready[0]);
+  close(ready[1]);
+
+  ASSERT_EQ(mkfifo(path_.c_str(), 0600), 0);
+  EXPECT_THROW(CardStateLock fifo(path_, 100), CardStateError);
+  std::filesystem::remove(path_);
+  std::filesystem::create_directory(path_);
+  try {
+    CardStateLock folder(path_, 100);
+    ADD_FAILURE() << "a folder was taken";
+  } catch (const CardStateError& e) {
+    EXPECT_NE(std::string(e.what()).find("is a folder"), std::string::npos) << e.what();
   }
 }
 
