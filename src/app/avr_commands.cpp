@@ -181,7 +181,7 @@ bool RunAvrRow(Command command, Workspace& ws, Rig& rig, port::Operator& op,
       });
       return true;
     case Command::Erase:
-      if (!op.AskYesNo(kEraseQuestion)) return true;
+      if (!op.AskYesNo(EraseQuestion(ws))) return true;
       RunAvrFrame(ws, rig, op,
                   [&](AvrContext& c) { avr::ChipErase(c, row.erase, EraseTimeMs(row)); });
       return true;

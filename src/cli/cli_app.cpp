@@ -17,6 +17,7 @@
 #include "app/settings.h"
 #include "app/workspace.h"
 #include "cli/cli_actions.h"
+#include "cli/cli_edits.h"
 #include "cli/cli_operator.h"
 #include "port/ftdi_diagnostics.h"
 #include "port/ftdi_library.h"
@@ -92,6 +93,7 @@ void ApplyLanguage(app::Workspace& ws, std::ostream& err) {
   auto packs = app::ScanLanguagePacks(dir, &problems);
   for (const std::string& problem : problems) err << "vexilo-cli: " << Printable(problem) << '\n';
   if (auto texts = app::LoadLanguagePack(dir, packs, ws.settings.language)) ws.texts = *texts;
+  ws.windowTexts = app::LoadWindowTexts(dir, packs, ws.settings.language);
 }
 
 class Runner {
@@ -267,6 +269,7 @@ class Runner {
     const app::CardType& card = RequireCard();
     if (a.verb == "show") return Show(card, a.args[0]);
     if (a.verb == "set") return Set(card, a.args);
+    if (RunImageEdit(ws_, a, out_)) return;
     if (a.verb == "load") {
       std::string note;
       app::LoadImageFile(ws_, ImageIdOf(a.args[0]), a.args[1], app::EepromFileFormat::ByName,

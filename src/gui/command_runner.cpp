@@ -51,6 +51,7 @@ void CommandRunner::CopyToWorker() {
   CopyCommandData(ws_, worker_);
   worker_.settings = ws_.settings;
   worker_.texts = ws_.texts;
+  worker_.windowTexts = ws_.windowTexts;
 }
 
 void CommandRunner::CopyBackFromWorker() { CopyCommandData(worker_, ws_); }
@@ -107,6 +108,7 @@ bool CommandRunner::EnsureRig() {
   }
   try {
     rig_ = std::make_unique<app::Rig>(options, worker_, op_);
+    rig_->SetSimAdapterSwitchesItself(simAdapterSwitchesItself_);
   } catch (const std::exception& e) {
     op_.ShowMessage(e.what());
     return false;
@@ -121,9 +123,12 @@ bool CommandRunner::Start(app::Command command) {
   if (!EnsureRig()) return false;
   command_ = command;
   result_ = {};
+  lastSimulated_ = rig_->Simulator() != nullptr;
   thread_ = QThread::create([this] {
+    const uint64_t start = rig_->Backend().Time().NowUs();
     try {
       result_ = app::RunCommand(command_, worker_, *rig_, op_);
+      lastDurationUs_ = rig_->Backend().Time().NowUs() - start;
     } catch (const std::exception& e) {
       result_ = {true, true};
       op_.ShowMessage(e.what());

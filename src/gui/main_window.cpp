@@ -35,6 +35,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "app/progress_estimate.h"
 #include "app/settings.h"
 #include "gui/command_runner.h"
 #include "gui/fuse_form.h"
@@ -216,6 +217,7 @@ TForm1::TForm1(WindowOptions options, QWidget* parent)
   }
   resize(kClientWidth, height);
   FillDefaultDialogs();
+  runner_->SetSimAdapterSwitchesItself(true);
 
   BuildToolBar();
   BuildPanel1();
@@ -228,6 +230,7 @@ TForm1::TForm1(WindowOptions options, QWidget* parent)
                 new FuseForm(ws_.fuse8515, this)};
   ConnectRunner();
   FormCreate();
+  SetUpEditing();
 }
 
 TForm1::~TForm1() {
@@ -331,6 +334,7 @@ void TForm1::BuildToolBar() {
   stop_->setToolTip(QStringLiteral("Stop the running command (Esc)"));
   connect(stop_, &QToolButton::clicked, this, &TForm1::RequestStop);
   bar->addWidget(stop_);
+  BuildHelpMenu();
 
   connect(toolButtons_[5], &QToolButton::clicked, this, [this] { RunCommandItem(C::Erase); });
   connect(toolButtons_[6], &QToolButton::clicked, this, [this] { RunCommandItem(C::SetBits); });
@@ -392,6 +396,13 @@ void TForm1::BuildPages() {
     connect(grid, &ImageGrid::FileDropped, this,
             [this, id](const QString& path) { LoadDroppedFile(id, path); });
     layout->addWidget(grid);
+    // The sum and CRC-32 of the image, to compare with a reference.
+    auto* checksum = new QLabel(box);
+    checksum->setObjectName(QStringLiteral("%1_checksum").arg(gridName));
+    checksum->setFont(MonoFont());
+    checksum->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(checksum);
+    checksums_[static_cast<size_t>(index)] = checksum;
     groups_[static_cast<size_t>(index)] = box;
     return std::pair{box, grid};
   };
@@ -447,7 +458,8 @@ void TForm1::BuildLogAndPanels() {
   log_->setObjectName("log");
   log_->setReadOnly(true);
   log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  log_->setLineWrapMode(QTextEdit::NoWrap);
+  // Long lines wrap: the start of every line stays in view.
+  log_->setLineWrapMode(QTextEdit::WidgetWidth);
   QFont font = MonoFont();
   log_->setFont(font);
   log_->document()->setDefaultFont(font);
@@ -463,7 +475,8 @@ void TForm1::BuildLogAndPanels() {
       } catch (const std::exception& e) {
         dialogs_.showMessage(QString::fromStdString(e.what()));
       }
-      eepromExt_->Refresh();
+      edits_.Reset();
+      ImagesChanged();
     });
   }
   connect(gfun_->fuse, &QPushButton::clicked, this, [this] { OpenFuseForm(0); });
@@ -539,7 +552,10 @@ void TForm1::ConnectRunner() {
     procent_->setValue(static_cast<int>(std::min(position, maximum)));
   });
   connect(&op, &GuiOperator::AddressChanged, adr_, &QLabel::setText);
-  connect(&op, &GuiOperator::TimesChanged, timePanel_, &QLabel::setText);
+  connect(&op, &GuiOperator::TimesChanged, this, [this](const QString& text) {
+    timePanel_->setText(runner_->LastSimulated() ? Tr("Simulated", "%1 (simulated)").arg(text)
+                                                 : text);
+  });
   connect(&op, &GuiOperator::StatusPanelChanged, this, [this](int index, const QString& text) {
     if (index >= 0 && index < 3) statusPanels_[static_cast<size_t>(index)]->setText(text);
   });
@@ -553,8 +569,16 @@ void TForm1::ConnectRunner() {
   connect(runner_.get(), &CommandRunner::BusyChanged, this, &TForm1::SetBusy);
   connect(runner_.get(), &CommandRunner::Finished, this,
           [this](app::Command command, bool /*failed*/, bool ran) {
-            timePanel_->clear();
-            RefreshGrids();
+            edits_.AfterReplace(ws_);
+            ImagesChanged();
+            // The last command's time stays until the next one starts.
+            const uint64_t us = runner_->LastDurationUs();
+            const QString took = us < 60'000'000
+                                     ? QStringLiteral("%1 s").arg(double(us) / 1e6, 0, 'f', 1)
+                                     : Q(app::DurationText(us));
+            timePanel_->setText(runner_->LastSimulated()
+                                    ? Tr("LastSimulated", "took %1 (simulated)").arg(took)
+                                    : Tr("Last", "took %1").arg(took));
             SyncOptionPanels();
             ShowSystemLine();
             // A command the card type has no sequence for (its item is greyed, but a typed
@@ -589,7 +613,10 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::typChange(const QString& text) {
-  log_->clear();
+  // The log is kept: what happened on the card before stays readable.
+  if (!log_->document()->isEmpty()) {
+    AppendLog(Tr("CardTypeChanged", "Card type changed: %1").arg(text), false);
+  }
   ws_.settings.cardType = text.toStdString();
   CardTypeSwitch();
   try {
@@ -642,7 +669,8 @@ void TForm1::CardTypeSwitch() {
   LayOut();
   shown->raise();
 
-  RefreshGrids();
+  edits_.Reset();
+  ImagesChanged();
   SyncOptionPanels();
   ApplyEnabled();
   QApplication::restoreOverrideCursor();
@@ -662,6 +690,7 @@ void TForm1::ApplyEnabled() {
 
 void TForm1::SetBusy(bool busy) {
   busy_ = busy;
+  if (busy) timePanel_->clear();
   ApplyEnabled();
   typ_->setEnabled(!busy);
   // Everything but saving waits for the running command: ToolButton1, 4, 5, 6, 7, 10.
@@ -723,6 +752,8 @@ void TForm1::AppendLog(const QString& text, bool error) {
 
 void TForm1::RunCommandItem(app::Command command) {
   if (busy_ || !CardTypeKnown()) return;
+  // A read replaces images: Undo gives them back.
+  edits_.Record(ws_);
   runner_->Start(command);
 }
 
@@ -754,23 +785,34 @@ void TForm1::LoadImage(app::ImageId id) {
   // The EEPROM filters: HEX, BIN, or all files (then the name decides).
   static constexpr app::EepromFileFormat kFormats[] = {
       app::EepromFileFormat::Hex, app::EepromFileFormat::Bin, app::EepromFileFormat::ByName};
+  // A ".bin" name is raw bytes whatever filter was selected, as a dropped one is.
   const app::EepromFileFormat format =
-      id == app::ImageId::Flash || answer.filter < 0 || answer.filter > 2
+      id == app::ImageId::Flash || answer.filter < 0 || answer.filter > 2 ||
+              path.endsWith(QStringLiteral(".bin"), Qt::CaseInsensitive)
           ? app::EepromFileFormat::ByName
           : kFormats[answer.filter];
   LoadImageFrom(id, path, format);
 }
 
 bool TForm1::LoadImageFrom(app::ImageId id, const QString& path, app::EepromFileFormat format) {
+  // A FLASH file carries the internal EEPROM image too.
+  const bool withInt = id == app::ImageId::Flash;
+  if (!(withInt ? ConfirmDiscard({id, app::ImageId::EepromInt}) : ConfirmDiscard({id}))) {
+    return false;
+  }
+  edits_.Record(ws_);
   if (id == app::ImageId::Flash) QApplication::setOverrideCursor(Qt::WaitCursor);
   try {
     SetGroupCaption(id, app::LoadImageFile(ws_, id, path.toStdString(), format));
   } catch (const std::exception& e) {
     if (id == app::ImageId::Flash) QApplication::restoreOverrideCursor();
+    edits_.DropIfUnchanged(ws_);
     dialogs_.showMessage(QString::fromStdString(e.what()));
     return false;
   }
-  RefreshGrids();
+  edits_.ClearMarks(id);
+  if (withInt) edits_.ClearMarks(app::ImageId::EepromInt);
+  ImagesChanged();
   SyncOptionPanels();
   if (id == app::ImageId::Flash) QApplication::restoreOverrideCursor();
   AddRecentFile(id, path);
@@ -879,6 +921,12 @@ void TForm1::SaveImage(app::ImageId id) {
     dialogs_.showMessage(QString::fromStdString(e.what()));
     return;
   }
+  edits_.ClearMarks(id);
+  // A PIC FLASH file carries the internal EEPROM image too.
+  if (id == app::ImageId::Flash && ws_.Card() && ws_.Card()->family == app::Family::Pic) {
+    edits_.ClearMarks(app::ImageId::EepromInt);
+  }
+  ImagesChanged();
   if (id == app::ImageId::Flash) QApplication::restoreOverrideCursor();
 }
 
@@ -914,6 +962,7 @@ void TForm1::ApplyLanguage(const QString& displayName) {
           app::LoadLanguagePack(langDir_.toStdString(), packs_, displayName.toStdString())) {
     ws_.texts = *texts;
   }
+  ws_.windowTexts = app::LoadWindowTexts(langDir_.toStdString(), packs_, displayName.toStdString());
   // No pack of that name: the texts stay as they are (the window's own at start).
   ApplyTexts();
   InstallQtTranslation(displayName);
@@ -960,6 +1009,17 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  // A write cut short leaves a half-written card: ask before stopping it.
+  if (runner_->Busy() && !dialogs_.askYesNo(Tr("StopAndClose",
+                                               "A command is running; stopping it may leave the "
+                                               "card half written. Stop it and close?"))) {
+    event->ignore();
+    return;
+  }
+  if (!ConfirmDiscard({app::ImageId::Flash, app::ImageId::EepromInt, app::ImageId::EepromExt})) {
+    event->ignore();
+    return;
+  }
   if (runner_->Busy()) {
     runner_->RequestStop();
     runner_->WaitForIdle();
