@@ -133,6 +133,7 @@ bool CommandRunner::Start(app::Command command) {
       result_ = {true, true};
       op_.ShowMessage(e.what());
     }
+    op_.ShowHeldMessage();
     op_.Flush();
   });
   connect(thread_, &QThread::finished, this, &CommandRunner::OnThreadFinished,
@@ -162,6 +163,7 @@ bool CommandRunner::RunNow(const std::function<void(app::Rig&, port::Operator&)>
   } catch (const std::exception& e) {
     op_.ShowMessage(e.what());
   }
+  op_.ShowHeldMessage();
   return true;
 }
 

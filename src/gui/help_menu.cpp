@@ -44,10 +44,14 @@ void TForm1::BuildHelpMenu() {
   help_->setPopupMode(QToolButton::InstantPopup);
   auto* menu = new QMenu(help_);
   menu->setObjectName("HelpMenu");
-  menu->addAction(Tr("HelpKeys", "Keyboard keys"), this, &TForm1::ShowKeys);
-  menu->addAction(Tr("HelpReadme", "Read me (this version)"), this, &TForm1::ShowReadme);
-  menu->addSeparator();
-  menu->addAction(Tr("HelpAbout", "About VEXILO"), this, &TForm1::ShowAbout);
+  // Filled as it opens, in the language chosen then.
+  connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+    menu->clear();
+    menu->addAction(Tr("HelpKeys", "Keyboard keys"), this, &TForm1::ShowKeys);
+    menu->addAction(Tr("HelpReadme", "Read me (this version)"), this, &TForm1::ShowReadme);
+    menu->addSeparator();
+    menu->addAction(Tr("HelpAbout", "About VEXILO"), this, &TForm1::ShowAbout);
+  });
   help_->setMenu(menu);
   help_->setToolTip(Tr("Help", "Help"));
   toolBar_->addWidget(help_);

@@ -441,7 +441,7 @@ void TForm1::BuildPages() {
   setupScroll->setObjectName("SetupScroll");
   setupScroll->setFrameShape(QFrame::NoFrame);
   setupScroll->setWidgetResizable(true);
-  setupScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setupScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setupScroll->setWidget(setup_);
   pages_->addTab(setupScroll, QStringLiteral("Setup"));
   pages_->addTab(new InfoTab(pages_), QStringLiteral("Info"));
@@ -897,8 +897,9 @@ void TForm1::GoToAddress() {
                                                 : ws_.eepromExt.Cells();
     dialogs_.showMessage(QStringLiteral("\"%1\" is no address of this image (0 to %2 hex).")
                              .arg(text)
-                             .arg(cells ? cells - 1 : 0, 4, 16, QChar('0'))
-                             .toUpper());
+                             .arg(QString::number(cells ? cells - 1 : 0, 16)
+                                      .rightJustified(4, QChar('0'))
+                                      .toUpper()));
   }
 }
 
