@@ -64,7 +64,7 @@ std::vector<Action> ParseActions(const std::vector<std::string>& words) {
     } else {
       if (i + static_cast<size_t>(spec->argCount) > words.size()) {
         throw UsageError(verb + " needs " + std::to_string(spec->argCount) + " argument" +
-                         (spec->argCount > 1 ? "s" : "") + " (see --help)");
+                         (spec->argCount > 1 ? "s" : ""));
       }
       action.args.assign(words.begin() + static_cast<long>(i),
                          words.begin() + static_cast<long>(i) + spec->argCount);
@@ -81,7 +81,7 @@ std::vector<Action> ParseActions(const std::vector<std::string>& words) {
     }
     actions.push_back(std::move(action));
   }
-  if (actions.empty()) throw UsageError("no action given (see --help)");
+  if (actions.empty()) throw UsageError("no action given");
   return actions;
 }
 
@@ -122,9 +122,13 @@ std::string ActionsHelp() {
          "  \"Pic Card 2 - 16F876 + 24Cxx\", \"Black Card - ATMega128\",\n"
          "  \"ATMega Card - ATMega163 + 24Cx\", \"NeooCard - ATMega8515 + 24Cx\"\n"
          "\n"
-         "Simulator faults (--sim-fault, repeatable): no-card, no-echo, silent-after=N, "
-         "slow-chip,\n"
-         "  stuck-bit=ADDR:BIT[:VALUE], chip-clock=HZ (AVR), no-loader, wrong-atr\n"
+         "Simulator faults (--sim-fault, repeatable): no-card, no-echo, silent-after=N,\n"
+         "  slow-chip, stuck-bit=ADDR:BIT[:VALUE], chip-clock=HZ, no-loader, wrong-atr\n"
+         "  (chip-clock for the AVR cards only)\n"
+         "\n"
+         "Examples:\n"
+         "  vexilo-cli --card fun load flash card.hex program flash verify flash\n"
+         "  vexilo-cli --card wafer --port tty --device /dev/ttyUSB0 read flash save flash a.hex\n"
          "\n"
          "Exit status: 0 all actions succeeded, 1 an action failed (an error line, a difference,\n"
          "a bad file), 2 usage error.\n";

@@ -15,9 +15,11 @@
 #include "app/option_panels.h"
 #include "app/rig.h"
 #include "app/settings.h"
+#include "app/settings_location.h"
 #include "app/workspace.h"
 #include "cli/cli_actions.h"
 #include "cli/cli_edits.h"
+#include "cli/cli_help.h"
 #include "cli/cli_operator.h"
 #include "port/ftdi_diagnostics.h"
 #include "port/ftdi_library.h"
@@ -135,8 +137,9 @@ class Runner {
  private:
   void SetUp() {
     if (options_.config.empty()) {
-      ws_.settings = app::LoadSettings(app::DefaultSettingsPath());
-      ws_.settingsSource = "config.cfg";
+      const std::string path = app::SettingsPath();
+      ws_.settings = app::LoadSettings(path);
+      ws_.settingsSource = path;
     } else {
       // A file named on purpose must be there: defaults in its place would go unnoticed.
       ws_.settings = app::LoadSettingsFile(options_.config);
@@ -395,7 +398,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   cli.add_option("--ext-size", options.extSize, "external EEPROM size")
       ->check(CLI::IsMember({"24C16", "24C64", "24C128", "24C256", "24C512"}));
   cli.add_option("--config", options.config,
-                 "settings file (default: config.cfg in the current directory)");
+                 "settings file (default: config.cfg in the current directory when there is "
+                 "one, else ~/.config/vexilo/config.cfg)");
   cli.add_option("--port", options.port,
                  std::string("port access: ") + app::kBackendNames +
                      " (default: config.cfg, else sim, the simulated adapter and card)")
@@ -441,7 +445,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   try {
     cli.parse(reversed);
   } catch (const CLI::CallForHelp&) {
-    out << cli.help();
+    out << WrapHelp(cli.help());
     return 0;
   } catch (const CLI::CallForVersion&) {
     out << "vexilo-cli " << VEXILO_VERSION << '\n';

@@ -43,6 +43,16 @@ std::vector<uint8_t> NeedleOf(const QString& input) {
 
 }  // namespace
 
+void TForm1::OpenFile(const QString& path) {
+  app::ImageId id = app::ImageId::Flash;
+  if (path.endsWith(QStringLiteral(".bin"), Qt::CaseInsensitive)) {
+    id = ws_.Card() && ws_.Card()->HasExternalEeprom() ? app::ImageId::EepromExt
+                                                       : app::ImageId::EepromInt;
+  }
+  pages_->setCurrentIndex(id == app::ImageId::EepromExt ? kEepromExtPage : kFlashPage);
+  LoadDroppedFile(id, path);
+}
+
 ImageGrid& TForm1::Grid(app::ImageId id) {
   return id == app::ImageId::Flash       ? *flash_
          : id == app::ImageId::EepromInt ? *eepromInt_

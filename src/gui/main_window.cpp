@@ -37,6 +37,7 @@
 
 #include "app/progress_estimate.h"
 #include "app/settings.h"
+#include "app/settings_location.h"
 #include "gui/command_runner.h"
 #include "gui/fuse_form.h"
 #include "gui/grid_model.h"
@@ -106,6 +107,24 @@ QString SystemLineOf(const app::Settings& settings) {
                                                        : Q(settings.ftdiDevice));
   }
   return line + QStringLiteral(" (unknown port access \"%1\")").arg(Q(settings.portBackend));
+}
+
+// The port report "Port[3F8]:Open" names the UART's base; on the simulator and on an FTDI
+// adapter there is no such base to see, so the report names the device instead.
+QString PortReportOfDevice(const QString& report, const app::Settings& settings) {
+  if (!report.startsWith(QStringLiteral("Port["))) return report;
+  const qsizetype close = report.indexOf(']');
+  if (close < 0) return report;
+  QString device;
+  if (settings.portBackend == "sim") {
+    device = QStringLiteral("sim COM%1").arg(settings.avrPicCom + 1);
+  } else if (settings.portBackend == "ftdi") {
+    device = settings.ftdiDevice.empty() ? QStringLiteral("FTDI")
+                                         : QStringLiteral("FTDI %1").arg(Q(settings.ftdiDevice));
+  } else {
+    return report;
+  }
+  return device + report.mid(close + 1);
 }
 
 // The menu items: name, caption, and the command an item runs (load and save items run none).
@@ -204,6 +223,7 @@ TForm1::TForm1(WindowOptions options, QWidget* parent)
       runner_(std::make_unique<CommandRunner>(ws_, dialogs_, std::move(options.simStateDir))),
       fileDialog_(DefaultFileDialog),
       langDir_(options.langDir),
+      settingsPath_(app::SettingsPath(options.settingsPath)),
       locale_(options.locale.isEmpty() ? QLocale::system().name() : options.locale) {
   setObjectName("Form1");
   setWindowTitle(kWindowCaption);
@@ -218,6 +238,7 @@ TForm1::TForm1(WindowOptions options, QWidget* parent)
   resize(kClientWidth, height);
   FillDefaultDialogs();
   runner_->SetSimAdapterSwitchesItself(true);
+  app::MakeSettingsFolder(settingsPath_);
 
   BuildToolBar();
   BuildPanel1();
@@ -557,7 +578,10 @@ void TForm1::ConnectRunner() {
                                                  : text);
   });
   connect(&op, &GuiOperator::StatusPanelChanged, this, [this](int index, const QString& text) {
-    if (index >= 0 && index < 3) statusPanels_[static_cast<size_t>(index)]->setText(text);
+    if (index < 0 || index >= 3) return;
+    QLabel* panel = statusPanels_[static_cast<size_t>(index)];
+    panel->setText(index == 0 ? PortReportOfDevice(text, ws_.settings) : text);
+    panel->setToolTip(panel->text());
   });
   connect(&op, &GuiOperator::SessionBusyChanged, this, [this](bool busy) {
     if (busy) {
@@ -599,7 +623,7 @@ void TForm1::ConnectRunner() {
 void TForm1::FormCreate() {
   pages_->setTabVisible(kTestKoVadPage, false);
   pages_->setTabVisible(kTestKoVad2Page, false);
-  ws_.settings = app::LoadSettings(app::DefaultSettingsPath());
+  ws_.settings = app::LoadSettings(settingsPath_);
   setup_->Sync();
   ShowSystemLine();
   {
@@ -608,7 +632,7 @@ void TForm1::FormCreate() {
   }
   CardTypeSwitch();
   ScanLanguagePacks();
-  recentFiles_ = app::LoadRecentFiles(app::DefaultSettingsPath());
+  recentFiles_ = app::LoadRecentFiles(settingsPath_);
   ShowRecentFiles();
 }
 
@@ -620,7 +644,7 @@ void TForm1::typChange(const QString& text) {
   ws_.settings.cardType = text.toStdString();
   CardTypeSwitch();
   try {
-    app::SaveCardType(app::DefaultSettingsPath(), ws_.settings.cardType);
+    app::SaveCardType(settingsPath_, ws_.settings.cardType);
   } catch (const std::exception& e) {
     dialogs_.showMessage(QString::fromStdString(e.what()));
   }
@@ -834,7 +858,7 @@ void TForm1::AddRecentFile(app::ImageId id, const QString& path) {
   app::AddRecentFile(recentFiles_,
                      {app::ImageName(id), QFileInfo(path).absoluteFilePath().toStdString()});
   try {
-    app::SaveRecentFiles(app::DefaultSettingsPath(), recentFiles_);
+    app::SaveRecentFiles(settingsPath_, recentFiles_);
   } catch (const std::exception& e) {
     dialogs_.showMessage(QString::fromStdString(e.what()));
   }
@@ -1027,7 +1051,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
   }
   runner_->Shutdown();
   try {
-    app::SaveSettings(app::DefaultSettingsPath(), ws_.settings);
+    app::SaveSettings(settingsPath_, ws_.settings);
   } catch (const std::exception& e) {
     dialogs_.showMessage(QString::fromStdString(e.what()));
   }

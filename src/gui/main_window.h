@@ -64,6 +64,9 @@ struct WindowOptions {
   // The desktop's locale name ("pl_PL"), which chooses the pack when none is saved; empty: the
   // system's.
   QString locale;
+  // The settings file; empty: ./config.cfg when there is one, else the desktop's settings
+  // folder ($XDG_CONFIG_HOME/vexilo, ~/.config/vexilo).
+  std::string settingsPath;
 };
 
 // The main window: tool bar with the load, save, read, program and verify menus and the Stop
@@ -87,6 +90,9 @@ class TForm1 final : public QWidget {
   const QString& LanguageDir() const { return langDir_; }
   // Loads a file dropped on the grid of image `id`, by the rules of the load items.
   void LoadDroppedFile(app::ImageId id, const QString& path);
+  // A file named on the command line or opened from the file manager: a .bin is an EEPROM
+  // image (the external one where the card has it), anything else a FLASH HEX file.
+  void OpenFile(const QString& path);
   // The Stop button, Esc and the double-click on an option panel: the running command stops.
   void RequestStop();
 
@@ -179,6 +185,7 @@ class TForm1 final : public QWidget {
   FileDialogFunction fileDialog_;
   QString loadFolder_;  // the folder of the last load, empty before the first
   QString langDir_;
+  std::string settingsPath_;
   QString locale_;
   std::vector<app::LanguagePackEntry> packs_;
   QTranslator qtTranslator_;
