@@ -94,6 +94,19 @@ TEST_F(WindowCommands, ProgramFlashRunsWhileTheWindowStaysLiveAndRefusesASecondC
   EXPECT_EQ((red + 1)->colour, QColor(0, 0, 0));
 }
 
+// A serial device that will not open: one box holds "Error Open COM" and what to do, pointing
+// to the Setup tab rather than to the command line program.
+TEST_F(WindowCommands, APortThatWillNotOpenSaysWhyInItsBox) {
+  Start(Config({"[Auto mode]", "mode=0", "[Port backend]", "backend=tty",
+                "COM1=" + dir.Path("no-such-device"), "[TYP]", "KARTA=Fun Card - 90S8515 + 24Cxx"}));
+  Item("OdczytajFLASH1")->trigger();
+  WaitForCommand();
+  ASSERT_EQ(messages.size(), 1) << messages.join('\n').toStdString();
+  EXPECT_TRUE(messages[0].startsWith("Error Open COM\n\n")) << messages[0].toStdString();
+  EXPECT_TRUE(messages[0].contains("no-such-device"));
+  EXPECT_FALSE(messages[0].contains("vexilo-cli"));
+}
+
 TEST_F(WindowCommands, EraseAnsweredNoDoesNothing) {
   StartOnSimulator("neoo");
   answer = false;
