@@ -161,7 +161,14 @@ class Runner {
     std::string cardText = ws_.settings.cardType;
     if (!options_.card.empty()) {
       const app::CardType* card = app::FindCardTypeByName(options_.card);
-      if (!card) throw UsageError("--card " + options_.card + ": no such card type");
+      if (!card) {
+        std::string names;
+        for (const app::CardType& c : app::CardTypes()) {
+          names += (names.empty() ? "" : ", ") + std::string(c.alias);
+        }
+        throw UsageError("--card " + options_.card + ": no such card type (one of " + names +
+                         ", or the exact text)");
+      }
       cardText = std::string(card->text);
     }
     ws_.SetCardTypeText(cardText);
@@ -396,7 +403,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
                  "card type: fun, wafer, pic2, black, atmega, neoo or its exact text "
                  "(default: the one in config.cfg)");
   cli.add_option("--ext-size", options.extSize, "external EEPROM size")
-      ->check(CLI::IsMember({"24C16", "24C64", "24C128", "24C256", "24C512"}));
+      ->transform(
+          CLI::IsMember({"24C16", "24C64", "24C128", "24C256", "24C512"}, CLI::ignore_case));
   cli.add_option("--config", options.config,
                  "settings file (default: config.cfg in the current directory when there is "
                  "one, else ~/.config/vexilo/config.cfg)");
