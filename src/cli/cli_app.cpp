@@ -16,6 +16,7 @@
 #include "app/rig.h"
 #include "app/settings.h"
 #include "app/settings_location.h"
+#include "app/sim_state_location.h"
 #include "app/workspace.h"
 #include "cli/cli_actions.h"
 #include "cli/cli_edits.h"
@@ -232,12 +233,25 @@ class Runner {
                                  .device = options_.device,
                                  .ioBase = IoBase(),
                                  .simFaults = options_.simFaults,
-                                 .simStateFile = options_.simState,
+                                 .simStateFile = SimStateFile(),
                                  .simAdapterMode = std::nullopt};
       rig_ = std::make_unique<app::Rig>(rigOptions, ws_, op_);
       startUs_ = rig_->Backend().Time().NowUs();
     }
     return *rig_;
+  }
+
+  // The simulated card keeps its memories between runs where the window keeps them, unless
+  // --sim-state names another file.
+  std::string SimStateFile() const {
+    if (!options_.simState.empty() || ws_.settings.portBackend != "sim" || !ws_.Card()) {
+      return options_.simState;
+    }
+    const std::string dir = app::DefaultSimStateDir();
+    if (dir.empty()) return {};
+    std::error_code ignored;
+    std::filesystem::create_directories(dir, ignored);
+    return app::SimStateFileFor(dir, *ws_.Card(), ws_.options);
   }
 
   // False when the card state could not be kept.
@@ -429,7 +443,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   cli.add_option("--com", options.com, "COM port 1..4 (base 3F8, 2F8, 3E8, 2E8)")
       ->check(CLI::Range(1, 4));
   cli.add_option("--sim-state", options.simState,
-                 "file that keeps the simulated card's memories between runs");
+                 "file that keeps the simulated card's memories between runs (default: "
+                 "~/.local/share/VEXILO/sim/, with the window's)");
   cli.add_option("--sim-fault", options.simFaults, "plant a fault in the simulator (repeatable)")
       ->expected(1)
       ->allow_extra_args(false)

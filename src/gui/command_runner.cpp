@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "app/option_panels.h"
+#include "app/sim_state_location.h"
 
 namespace vexilo::gui {
 
@@ -99,12 +100,7 @@ bool CommandRunner::EnsureRig() {
   if (options.backend == "sim" && card && !simStateDir_.empty()) {
     std::error_code ignored;
     std::filesystem::create_directories(simStateDir_, ignored);
-    std::string name(card->text);
-    for (char& c : name) {
-      if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    }
-    options.simStateFile = simStateDir_ + "/" + name + "-" +
-                           std::to_string(app::ExtEepromBytes(*card, worker_.options)) + ".state";
+    options.simStateFile = app::SimStateFileFor(simStateDir_, *card, worker_.options);
   }
   try {
     rig_ = std::make_unique<app::Rig>(options, worker_, op_);
