@@ -352,7 +352,7 @@ void TForm1::BuildToolBar() {
   stop_->setAutoRaise(true);
   stop_->setFocusPolicy(Qt::NoFocus);
   stop_->setEnabled(false);
-  stop_->setToolTip(QStringLiteral("Stop the running command (Esc)"));
+  stop_->setToolTip(Tr("StopTip", "Stop the running command (Esc)"));
   connect(stop_, &QToolButton::clicked, this, &TForm1::RequestStop);
   bar->addWidget(stop_);
   BuildHelpMenu();
@@ -591,33 +591,34 @@ void TForm1::ConnectRunner() {
     }
   });
   connect(runner_.get(), &CommandRunner::BusyChanged, this, &TForm1::SetBusy);
-  connect(runner_.get(), &CommandRunner::Finished, this,
-          [this](app::Command command, bool /*failed*/, bool ran) {
-            edits_.AfterReplace(ws_);
-            ImagesChanged();
-            // The last command's time stays until the next one starts.
-            const uint64_t us = runner_->LastDurationUs();
-            const QString took = us < 60'000'000
-                                     ? QStringLiteral("%1 s").arg(double(us) / 1e6, 0, 'f', 1)
-                                     : Q(app::DurationText(us));
-            timePanel_->setText(runner_->LastSimulated()
-                                    ? Tr("LastSimulated", "took %1 (simulated)").arg(took)
-                                    : Tr("Last", "took %1").arg(took));
-            SyncOptionPanels();
-            ShowSystemLine();
-            // A command the card type has no sequence for (its item is greyed, but a typed
-            // card type text can change under it): say so rather than nothing.
-            if (!ran && ws_.Card()) {
-              QString item;
-              for (const auto& [action, c] : commands_) {
-                if (c == command) item = action->text().remove('&');
-              }
-              if (command == app::Command::Erase) item = toolButtons_[5]->text().remove('&');
-              if (command == app::Command::SetBits) item = toolButtons_[6]->text().remove('&');
-              dialogs_.showMessage(
-                  QStringLiteral("%1: not available for the %2").arg(item, Q(ws_.CardTypeText())));
-            }
-          });
+  connect(
+      runner_.get(), &CommandRunner::Finished, this,
+      [this](app::Command command, bool /*failed*/, bool ran) {
+        edits_.AfterReplace(ws_);
+        ImagesChanged();
+        // The last command's time stays until the next one starts.
+        const uint64_t us = runner_->LastDurationUs();
+        const QString took = us < 60'000'000
+                                 ? QStringLiteral("%1 s").arg(double(us) / 1e6, 0, 'f', 1)
+                                 : Q(app::DurationText(us));
+        timePanel_->setText(runner_->LastSimulated()
+                                ? Tr("LastSimulated", "took %1 (simulated)").arg(took)
+                                : Tr("Last", "took %1").arg(took));
+        SyncOptionPanels();
+        ShowSystemLine();
+        // A command the card type has no sequence for (its item is greyed, but a typed
+        // card type text can change under it): say so rather than nothing.
+        if (!ran && ws_.Card()) {
+          QString item;
+          for (const auto& [action, c] : commands_) {
+            if (c == command) item = action->text().remove('&');
+          }
+          if (command == app::Command::Erase) item = toolButtons_[5]->text().remove('&');
+          if (command == app::Command::SetBits) item = toolButtons_[6]->text().remove('&');
+          dialogs_.showMessage(
+              Tr("NotAvailable", "%1: not available for the %2").arg(item, Q(ws_.CardTypeText())));
+        }
+      });
 }
 
 void TForm1::FormCreate() {
@@ -743,7 +744,7 @@ void TForm1::SyncOptionPanels() {
 void TForm1::ShowSystemLine() {
   QLabel* line = statusPanels_[1];
   if (!ws_.Card()) {
-    line->setText(QStringLiteral("Unknown card type \"%1\": choose one from the list")
+    line->setText(Tr("UnknownCardStatus", "Unknown card type \"%1\": choose one from the list")
                       .arg(Q(ws_.CardTypeText())));
     line->setStyleSheet(QStringLiteral("color: #C00000;"));
   } else {
@@ -755,8 +756,8 @@ void TForm1::ShowSystemLine() {
 
 bool TForm1::CardTypeKnown() {
   if (ws_.Card()) return true;
-  AppendLog(QStringLiteral("Unknown card type \"%1\": nothing was done; choose a card type "
-                           "from the list")
+  AppendLog(Tr("UnknownCardLog",
+               "Unknown card type \"%1\": nothing was done; choose a card type from the list")
                 .arg(Q(ws_.CardTypeText())),
             true);
   return false;
@@ -846,7 +847,7 @@ bool TForm1::LoadImageFrom(app::ImageId id, const QString& path, app::EepromFile
 void TForm1::LoadDroppedFile(app::ImageId id, const QString& path) {
   if (busy_) {
     dialogs_.showMessage(
-        QStringLiteral("%1: a command is running; drop the file again when it has ended.")
+        Tr("BusyDrop", "%1: a command is running; drop the file again when it has ended.")
             .arg(path));
     return;
   }
@@ -907,8 +908,8 @@ void TForm1::GoToAddress() {
   const bool words = grid == flash_;
   bool ok = false;
   QString text = QInputDialog::getText(
-      this, QStringLiteral("Go to address"),
-      words ? QStringLiteral("FLASH word address (hex):") : QStringLiteral("Byte address (hex):"),
+      this, Tr("GoToTitle", "Go to address"),
+      words ? Tr("GoToWord", "FLASH word address (hex):") : Tr("GoToByte", "Byte address (hex):"),
       QLineEdit::Normal, {}, &ok);
   if (!ok) return;
   text = text.trimmed().remove(':').remove('$');
@@ -919,7 +920,7 @@ void TForm1::GoToAddress() {
     const uint32_t cells = grid == flash_       ? ws_.flash.Cells()
                            : grid == eepromInt_ ? ws_.eepromInt.Cells()
                                                 : ws_.eepromExt.Cells();
-    dialogs_.showMessage(QStringLiteral("\"%1\" is no address of this image (0 to %2 hex).")
+    dialogs_.showMessage(Tr("NoAddress", "\"%1\" is no address of this image (0 to %2 hex).")
                              .arg(text)
                              .arg(QString::number(cells ? cells - 1 : 0, 16)
                                       .rightJustified(4, QChar('0'))
@@ -1009,6 +1010,8 @@ void TForm1::InstallQtTranslation(const QString& displayName) {
 }
 
 void TForm1::ApplyTexts() {
+  stop_->setToolTip(Tr("StopTip", "Stop the running command (Esc)"));
+  ShowSystemLine();
   for (size_t i = 0; i < toolButtons_.size(); ++i) {
     toolButtons_[i]->setText(Text(static_cast<int>(i) + 1));
     toolButtons_[i]->setToolTip(ToolTipOf(toolButtons_[i]->text()));
