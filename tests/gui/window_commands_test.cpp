@@ -97,8 +97,9 @@ TEST_F(WindowCommands, ProgramFlashRunsWhileTheWindowStaysLiveAndRefusesASecondC
 // A serial device that will not open: one box holds "Error Open COM" and what to do, pointing
 // to the Setup tab rather than to the command line program.
 TEST_F(WindowCommands, APortThatWillNotOpenSaysWhyInItsBox) {
-  Start(Config({"[Auto mode]", "mode=0", "[Port backend]", "backend=tty",
-                "COM1=" + dir.Path("no-such-device"), "[TYP]", "KARTA=Fun Card - 90S8515 + 24Cxx"}));
+  Start(
+      Config({"[Auto mode]", "mode=0", "[Port backend]", "backend=tty",
+              "COM1=" + dir.Path("no-such-device"), "[TYP]", "KARTA=Fun Card - 90S8515 + 24Cxx"}));
   Item("OdczytajFLASH1")->trigger();
   WaitForCommand();
   ASSERT_EQ(messages.size(), 1) << messages.join('\n').toStdString();
