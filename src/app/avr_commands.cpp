@@ -186,7 +186,7 @@ bool RunAvrRow(Command command, Workspace& ws, Rig& rig, port::Operator& op,
       });
       return true;
     case Command::Erase:
-      if (!op.AskYesNo(kEraseQuestion)) return true;
+      if (!op.AskYesNo(EraseQuestion(ws))) return true;
       RunAvrFrame(ws, rig, op, [&](AvrContext& c) { EraseChip(c, row, row.erase); });
       return true;
     case Command::SetBits:

@@ -1,6 +1,8 @@
 #include "app/card_catalogue.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 
 namespace vexilo::app {
 namespace {
@@ -109,8 +111,15 @@ const CardType* FindCardType(std::string_view text) {
 }
 
 const CardType* FindCardTypeByName(std::string_view name) {
+  // A person types "Fun" or "FUN" as often as "fun".
+  auto same = [](std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+             return std::tolower(static_cast<unsigned char>(x)) ==
+                    std::tolower(static_cast<unsigned char>(y));
+           });
+  };
   for (const CardType& card : kCardTypes) {
-    if (card.text == name || card.alias == name) return &card;
+    if (same(card.text, name) || same(card.alias, name)) return &card;
   }
   return nullptr;
 }

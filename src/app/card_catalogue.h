@@ -53,7 +53,7 @@ std::span<const CardType> CardTypes();
 // a valid state in which no command acts.
 const CardType* FindCardType(std::string_view text);
 
-// The card type for a command-line name: the exact text or one of the aliases.
+// The card type for a command-line name: the exact text or one of the aliases, in any case.
 const CardType* FindCardTypeByName(std::string_view name);
 
 // The text of the card type box when nothing has been saved yet.

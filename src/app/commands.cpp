@@ -203,4 +203,9 @@ std::optional<Command> CommandFromName(std::string_view verb, std::string_view w
   return std::nullopt;
 }
 
+std::string EraseQuestion(const Workspace& ws) {
+  auto it = ws.windowTexts.find("EraseQuestion");
+  return it == ws.windowTexts.end() || it->second.empty() ? kEraseQuestion : it->second;
+}
+
 }  // namespace vexilo::app

@@ -54,5 +54,7 @@ class SettingError : public std::invalid_argument {
 
 // The confirmation asked before the chip erase.
 inline constexpr char kEraseQuestion[] = "Czy napewno chcesz wykasować FLASH ?";
+// That question in the chosen pack's language (its [WINDOW] "EraseQuestion"), else as above.
+std::string EraseQuestion(const Workspace& ws);
 
 }  // namespace vexilo::app

@@ -166,6 +166,23 @@ std::optional<LanguageTexts> LoadLanguagePack(const std::string& langDir,
   return texts;
 }
 
+WindowTexts LoadWindowTexts(const std::string& langDir, const std::vector<LanguagePackEntry>& packs,
+                            const std::string& displayName) {
+  const LanguagePackEntry* chosen = nullptr;
+  for (const LanguagePackEntry& pack : packs) {
+    if (pack.displayName == displayName) chosen = &pack;
+  }
+  CSimpleIniA ini;
+  WindowTexts texts;
+  if (!chosen || !LoadPackIni(ini, langDir + "/" + chosen->fileName)) return texts;
+  CSimpleIniA::TNamesDepend keys;
+  ini.GetAllKeys("WINDOW", keys);
+  for (const CSimpleIniA::Entry& key : keys) {
+    texts[key.pItem] = ini.GetValue("WINDOW", key.pItem, "");
+  }
+  return texts;
+}
+
 std::string PackForLocale(const std::vector<LanguagePackEntry>& packs, const std::string& locale) {
   std::string language = locale.substr(0, locale.find_first_of("_-.@"));
   std::transform(language.begin(), language.end(), language.begin(),

@@ -44,6 +44,13 @@ std::optional<LanguageTexts> LoadLanguagePack(const std::string& langDir,
                                               const std::vector<LanguagePackEntry>& packs,
                                               const std::string& displayName);
 
+// The window's texts beyond the 37 (its questions, messages and the items of its edit and help
+// menus), by name, from the pack's [WINDOW] section. A name the pack lacks is left out: the
+// window then uses its own English text. Empty when no pack has that name.
+using WindowTexts = std::map<std::string, std::string>;
+WindowTexts LoadWindowTexts(const std::string& langDir, const std::vector<LanguagePackEntry>& packs,
+                            const std::string& displayName);
+
 // The display name of the pack for a locale name such as "pl_PL.UTF-8": the pack of that
 // language, else the English one; empty when there is neither.
 std::string PackForLocale(const std::vector<LanguagePackEntry>& packs, const std::string& locale);

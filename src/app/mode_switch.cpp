@@ -59,7 +59,7 @@ bool SendBurst(AdapterMode mode, Rig& rig, port::Operator& op, bool dropLinesFir
 bool SwitchAdapterMode(AdapterMode mode, Rig& rig, const Settings& settings,
                        const LanguageTexts& texts, port::Operator& op) {
   if (!settings.autoMode) {
-    op.ShowInfo(ManualSwitchText(mode, texts));
+    if (!rig.SimAdapterSwitchesItself()) op.ShowInfo(ManualSwitchText(mode, texts));
     rig.ManualModeSwitch(mode);
     return true;
   }

@@ -164,7 +164,7 @@ bool RunPicRow(Command command, Workspace& ws, Rig& rig, port::Operator& op, Pic
       });
       return true;
     case Command::Erase:
-      if (!op.AskYesNo(kEraseQuestion)) return true;
+      if (!op.AskYesNo(EraseQuestion(ws))) return true;
       RunPicFrame(
           ws, rig, op, [&](PicContext& c) { EraseAndLook(c, chip); }, false);
       return true;

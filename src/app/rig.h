@@ -69,6 +69,10 @@ class Rig {
   void SaveSimState();
   // The simulated adapter's mode, when the rig runs on the simulator.
   std::optional<AdapterMode> SimAdapterMode();
+  // On the simulator, the requests to switch the adapter by hand are answered by the
+  // simulated adapter itself (no box); off by default. A real adapter always asks.
+  void SetSimAdapterSwitchesItself(bool on) { simSwitchesItself_ = on; }
+  bool SimAdapterSwitchesItself() const { return simSwitchesItself_ && sim_ != nullptr; }
 
  private:
   void OpenSessionObject(Workspace& ws, port::Operator& op);
@@ -85,6 +89,7 @@ class Rig {
   std::unique_ptr<port::PortBackend> backend_;
   sim::SimBackend* sim_ = nullptr;
   std::unique_ptr<port::PortSession> session_;
+  bool simSwitchesItself_ = false;
 };
 
 // The simulated card that stands for a card type.

@@ -54,6 +54,8 @@ class Workspace {
   std::string settingsSource = "Setup";
   // The replaceable texts: the window's own until a language pack is applied.
   LanguageTexts texts = BuiltInTexts();
+  // The pack's texts of the window's own questions and messages, by name.
+  WindowTexts windowTexts;
 
   uint8_t ErrorFlag = 0;
   std::atomic<uint8_t> StopRequest{0};

@@ -19,6 +19,9 @@ const std::vector<VerbSpec>& Verbs() {
       {"load", 2, {"flash", "eeprom-int", "eeprom-ext"}},
       {"save", 2, {"flash", "eeprom-int", "eeprom-ext"}},
       {"show", 1, {"flash", "eeprom-int", "eeprom-ext", "options"}},
+      {"set-bytes", 2, {"flash", "eeprom-int", "eeprom-ext"}},
+      {"fill", 2, {"flash", "eeprom-int", "eeprom-ext"}},
+      {"checksum", 1, {"flash", "eeprom-int", "eeprom-ext"}},
       {"read", 1, {"flash", "eeprom-int", "eeprom-ext", "flash+eeprom-int", "config"}},
       {"program", 1, {"flash", "eeprom-int", "eeprom-ext", "flash+eeprom-int", "all"}},
       {"verify", 1, {"flash", "eeprom-int", "eeprom-ext", "flash+eeprom-int"}},
@@ -51,8 +54,8 @@ std::vector<Action> ParseActions(const std::vector<std::string>& words) {
   for (size_t i = 0; i < words.size();) {
     const std::string& verb = words[i++];
     const auto& verbs = Verbs();
-    auto spec = std::find_if(verbs.begin(), verbs.end(),
-                             [&](const VerbSpec& s) { return verb == s.verb; });
+    auto spec =
+        std::find_if(verbs.begin(), verbs.end(), [&](const VerbSpec& s) { return verb == s.verb; });
     if (spec == verbs.end()) throw UsageError("unknown action \"" + verb + "\"");
     Action action{verb, {}};
     if (spec->argCount == kNameValues) {
@@ -61,7 +64,7 @@ std::vector<Action> ParseActions(const std::vector<std::string>& words) {
     } else {
       if (i + static_cast<size_t>(spec->argCount) > words.size()) {
         throw UsageError(verb + " needs " + std::to_string(spec->argCount) + " argument" +
-                         (spec->argCount > 1 ? "s" : "") + " (see --help)");
+                         (spec->argCount > 1 ? "s" : ""));
       }
       action.args.assign(words.begin() + static_cast<long>(i),
                          words.begin() + static_cast<long>(i) + spec->argCount);
@@ -78,7 +81,7 @@ std::vector<Action> ParseActions(const std::vector<std::string>& words) {
     }
     actions.push_back(std::move(action));
   }
-  if (actions.empty()) throw UsageError("no action given (see --help)");
+  if (actions.empty()) throw UsageError("no action given");
   return actions;
 }
 
@@ -90,6 +93,12 @@ std::string ActionsHelp() {
          "                                          added to a name without an extension)\n"
          "  show flash|eeprom-int|eeprom-ext        print the image as its grid shows it\n"
          "  show options                            print the option panel and fuse dialog\n"
+         "  set-bytes flash|eeprom-int|eeprom-ext ADDR=BYTES\n"
+         "                                          put hex bytes into the image from the\n"
+         "                                          grid address ADDR on (FLASH: word address)\n"
+         "  fill flash|eeprom-int|eeprom-ext FROM-TO=BYTE\n"
+         "                                          fill the cells FROM to TO (hex) with BYTE\n"
+         "  checksum flash|eeprom-int|eeprom-ext    print the sum and CRC-32 of the image\n"
          "  set NAME=VALUE...                       set option controls and fuse boxes, e.g.\n"
          "                                          CheckBox1=1 ComboBox1=XT cksel0=0 C512=1\n"
          "  read flash|eeprom-int|eeprom-ext|flash+eeprom-int|config\n"
@@ -113,8 +122,13 @@ std::string ActionsHelp() {
          "  \"Pic Card 2 - 16F876 + 24Cxx\", \"Black Card - ATMega128\",\n"
          "  \"ATMega Card - ATMega163 + 24Cx\", \"NeooCard - ATMega8515 + 24Cx\"\n"
          "\n"
-         "Simulator faults (--sim-fault, repeatable): no-card, no-echo, silent-after=N, slow-chip,\n"
-         "  stuck-bit=ADDR:BIT[:VALUE], chip-clock=HZ (AVR), no-loader, wrong-atr\n"
+         "Simulator faults (--sim-fault, repeatable): no-card, no-echo, silent-after=N,\n"
+         "  slow-chip, stuck-bit=ADDR:BIT[:VALUE], chip-clock=HZ, no-loader, wrong-atr\n"
+         "  (chip-clock for the AVR cards only)\n"
+         "\n"
+         "Examples:\n"
+         "  vexilo-cli --card fun load flash card.hex program flash verify flash\n"
+         "  vexilo-cli --card wafer --port tty --device /dev/ttyUSB0 read flash save flash a.hex\n"
          "\n"
          "Exit status: 0 all actions succeeded, 1 an action failed (an error line, a difference,\n"
          "a bad file), 2 usage error.\n";

@@ -15,8 +15,12 @@
 #include "app/option_panels.h"
 #include "app/rig.h"
 #include "app/settings.h"
+#include "app/settings_location.h"
+#include "app/sim_state_location.h"
 #include "app/workspace.h"
 #include "cli/cli_actions.h"
+#include "cli/cli_edits.h"
+#include "cli/cli_help.h"
 #include "cli/cli_operator.h"
 #include "image/hex_to_int.h"
 #include "port/ftdi_diagnostics.h"
@@ -94,6 +98,7 @@ void ApplyLanguage(app::Workspace& ws, std::ostream& err,
   std::vector<std::string> problems;
   auto packs = app::ScanLanguagePacks(dir, &problems);
   for (const std::string& problem : problems) err << "vexilo-cli: " << Printable(problem) << '\n';
+  ws.windowTexts = app::LoadWindowTexts(dir, packs, ws.settings.language);
   if (auto texts = app::LoadLanguagePack(dir, packs, ws.settings.language)) {
     ws.texts = *texts;
   } else if (!ws.settings.language.empty() && ws.settings.language != app::Settings{}.language &&
@@ -166,8 +171,9 @@ class Runner {
  private:
   void SetUp() {
     if (options_.config.empty()) {
-      ws_.settings = app::LoadSettings(app::DefaultSettingsPath(), &settingProblems_);
-      ws_.settingsSource = "config.cfg";
+      const std::string path = app::SettingsPath();
+      ws_.settings = app::LoadSettings(path, &settingProblems_);
+      ws_.settingsSource = path;
     } else {
       // A file named on purpose must be there: defaults in its place would go unnoticed.
       ws_.settings = app::LoadSettingsFile(options_.config, &settingProblems_);
@@ -189,7 +195,14 @@ class Runner {
     std::string cardText = ws_.settings.cardType;
     if (!options_.card.empty()) {
       const app::CardType* card = app::FindCardTypeByName(options_.card);
-      if (!card) throw UsageError("--card " + options_.card + ": no such card type");
+      if (!card) {
+        std::string names;
+        for (const app::CardType& c : app::CardTypes()) {
+          names += (names.empty() ? "" : ", ") + std::string(c.alias);
+        }
+        throw UsageError("--card " + options_.card + ": no such card type (one of " + names +
+                         ", or the exact text)");
+      }
       cardText = std::string(card->text);
     }
     ws_.SetCardTypeText(cardText);
@@ -253,12 +266,25 @@ class Runner {
                                  .device = options_.device,
                                  .ioBase = IoBase(),
                                  .simFaults = options_.simFaults,
-                                 .simStateFile = options_.simState,
+                                 .simStateFile = SimStateFile(),
                                  .simAdapterMode = std::nullopt};
       rig_ = std::make_unique<app::Rig>(rigOptions, ws_, op_);
       startUs_ = rig_->Backend().Time().NowUs();
     }
     return *rig_;
+  }
+
+  // The simulated card keeps its memories between runs where the window keeps them, unless
+  // --sim-state names another file.
+  std::string SimStateFile() const {
+    if (!options_.simState.empty() || ws_.settings.portBackend != "sim" || !ws_.Card()) {
+      return options_.simState;
+    }
+    const std::string dir = app::DefaultSimStateDir();
+    if (dir.empty()) return {};
+    std::error_code ignored;
+    std::filesystem::create_directories(dir, ignored);
+    return app::SimStateFileFor(dir, *ws_.Card(), ws_.options);
   }
 
   // False when the card state could not be kept.
@@ -300,6 +326,7 @@ class Runner {
     const app::CardType& card = RequireCard();
     if (a.verb == "show") return Show(card, a.args[0]);
     if (a.verb == "set") return Set(card, a.args);
+    if (RunImageEdit(ws_, a, out_)) return;
     if (a.verb == "load") {
       std::string note;
       app::LoadImageFile(ws_, ImageIdOf(a.args[0]), a.args[1], app::EepromFileFormat::ByName,
@@ -424,9 +451,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
                  "card type: fun, wafer, pic2, black, atmega, neoo or its exact text "
                  "(default: the one in config.cfg)");
   cli.add_option("--ext-size", options.extSize, "external EEPROM size")
-      ->check(CLI::IsMember({"24C16", "24C64", "24C128", "24C256", "24C512"}));
+      ->transform(
+          CLI::IsMember({"24C16", "24C64", "24C128", "24C256", "24C512"}, CLI::ignore_case));
   cli.add_option("--config", options.config,
-                 "settings file (default: config.cfg in the current directory)");
+                 "settings file (default: config.cfg in the current directory when there is "
+                 "one, else ~/.config/vexilo/config.cfg)");
   cli.add_option("--port", options.port,
                  std::string("port access: ") + app::kBackendNames +
                      " (default: config.cfg, else sim, the simulated adapter and card)")
@@ -448,7 +477,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   cli.add_option("--com", options.com, "COM port 1..4 (base 3F8, 2F8, 3E8, 2E8)")
       ->check(CLI::Range(1, 4));
   cli.add_option("--sim-state", options.simState,
-                 "file that keeps the simulated card's memories between runs");
+                 "file that keeps the simulated card's memories between runs (default: "
+                 "~/.local/share/VEXILO/sim/, with the window's)");
   cli.add_option("--sim-fault", options.simFaults, "plant a fault in the simulator (repeatable)")
       ->expected(1)
       ->allow_extra_args(false)
@@ -472,7 +502,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   try {
     cli.parse(reversed);
   } catch (const CLI::CallForHelp&) {
-    out << cli.help();
+    out << WrapHelp(cli.help());
     return 0;
   } catch (const CLI::CallForVersion&) {
     out << "vexilo-cli " << VEXILO_VERSION << '\n';

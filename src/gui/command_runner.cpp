@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "app/option_panels.h"
+#include "app/sim_state_location.h"
 
 namespace vexilo::gui {
 
@@ -51,6 +52,7 @@ void CommandRunner::CopyToWorker() {
   CopyCommandData(ws_, worker_);
   worker_.settings = ws_.settings;
   worker_.texts = ws_.texts;
+  worker_.windowTexts = ws_.windowTexts;
 }
 
 void CommandRunner::CopyBackFromWorker() { CopyCommandData(worker_, ws_); }
@@ -98,15 +100,11 @@ bool CommandRunner::EnsureRig() {
   if (options.backend == "sim" && card && !simStateDir_.empty()) {
     std::error_code ignored;
     std::filesystem::create_directories(simStateDir_, ignored);
-    std::string name(card->text);
-    for (char& c : name) {
-      if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-    }
-    options.simStateFile = simStateDir_ + "/" + name + "-" +
-                           std::to_string(app::ExtEepromBytes(*card, worker_.options)) + ".state";
+    options.simStateFile = app::SimStateFileFor(simStateDir_, *card, worker_.options);
   }
   try {
     rig_ = std::make_unique<app::Rig>(options, worker_, op_);
+    rig_->SetSimAdapterSwitchesItself(simAdapterSwitchesItself_);
   } catch (const std::exception& e) {
     op_.ShowMessage(e.what());
     return false;
@@ -121,13 +119,17 @@ bool CommandRunner::Start(app::Command command) {
   if (!EnsureRig()) return false;
   command_ = command;
   result_ = {};
+  lastSimulated_ = rig_->Simulator() != nullptr;
   thread_ = QThread::create([this] {
+    const uint64_t start = rig_->Backend().Time().NowUs();
     try {
       result_ = app::RunCommand(command_, worker_, *rig_, op_);
+      lastDurationUs_ = rig_->Backend().Time().NowUs() - start;
     } catch (const std::exception& e) {
       result_ = {true, true};
       op_.ShowMessage(e.what());
     }
+    op_.ShowHeldMessage();
     op_.Flush();
   });
   connect(thread_, &QThread::finished, this, &CommandRunner::OnThreadFinished,
@@ -157,6 +159,7 @@ bool CommandRunner::RunNow(const std::function<void(app::Rig&, port::Operator&)>
   } catch (const std::exception& e) {
     op_.ShowMessage(e.what());
   }
+  op_.ShowHeldMessage();
   return true;
 }
 

@@ -48,6 +48,11 @@ class CommandRunner final : public QObject {
   // Builds the rig with `factory` instead of from the settings (tests run their own backend).
   using RigFactory =
       std::function<std::unique_ptr<app::Rig>(app::Workspace& ws, port::Operator& op)>;
+  // The window's simulated adapter switches its mode by itself (no request to do it by hand).
+  void SetSimAdapterSwitchesItself(bool on) { simAdapterSwitchesItself_ = on; }
+  // How long the last command took on the rig's clock, and whether that was the simulator's.
+  uint64_t LastDurationUs() const { return lastDurationUs_; }
+  bool LastSimulated() const { return lastSimulated_; }
   void SetRigFactory(RigFactory factory) {
     rigFactory_ = std::move(factory);
     rig_.reset();
@@ -79,6 +84,9 @@ class CommandRunner final : public QObject {
   QThread* thread_ = nullptr;
   app::Command command_{};
   app::CommandResult result_{};
+  uint64_t lastDurationUs_ = 0;
+  bool lastSimulated_ = false;
+  bool simAdapterSwitchesItself_ = false;
 };
 
 }  // namespace vexilo::gui

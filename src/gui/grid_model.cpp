@@ -29,11 +29,18 @@ QVariant ImageGridModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
   switch (role) {
     case Qt::DisplayRole:
+    case Qt::EditRole:
       return QString::fromStdString(image_.Text(static_cast<uint32_t>(index.row()) + 1,
                                                 static_cast<uint32_t>(index.column())));
-    case Qt::BackgroundRole:
+    case Qt::BackgroundRole: {
       if (index.column() == 0) return QBrush(QColor(kFixedColour));
+      const auto column = static_cast<uint32_t>(index.column());
+      if (marks_ && column >= 1 && column <= image_.CellsPerRow() &&
+          marks_(static_cast<uint32_t>(index.row()) * image_.CellsPerRow() + column - 1)) {
+        return QBrush(QColor(kEditedColour));
+      }
       return {};
+    }
     case Qt::TextAlignmentRole:
       return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
     default:
@@ -51,7 +58,24 @@ QVariant ImageGridModel::headerData(int section, Qt::Orientation orientation, in
 }
 
 Qt::ItemFlags ImageGridModel::flags(const QModelIndex& index) const {
-  return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+  if (!index.isValid()) return Qt::NoItemFlags;
+  Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+  if (editor_ && index.column() > 0) flags |= Qt::ItemIsEditable;
+  return flags;
+}
+
+bool ImageGridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (!index.isValid() || role != Qt::EditRole || !editor_) return false;
+  const QString text = value.toString();
+  // Leaving the editor without a change is no edit.
+  if (text == data(index, Qt::DisplayRole).toString()) return false;
+  if (!editor_(static_cast<uint32_t>(index.row()) + 1, static_cast<uint32_t>(index.column()),
+               text)) {
+    return false;
+  }
+  const int row = index.row();
+  emit dataChanged(this->index(row, 1), this->index(row, columnCount() - 1));
+  return true;
 }
 
 void ImageGridModel::Refresh() {
@@ -67,7 +91,8 @@ ImageGrid::ImageGrid(const image::MemoryImage& image, QWidget* parent)
   cells.setPixelSize(11);
   setFont(cells);
   setFrameShape(QFrame::NoFrame);
-  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                  QAbstractItemView::AnyKeyPressed);
   setSelectionMode(QAbstractItemView::ContiguousSelection);
   setFocusPolicy(Qt::StrongFocus);
   setTabKeyNavigation(false);
@@ -117,8 +142,8 @@ void ImageGrid::Refresh() {
 bool ImageGrid::GoToAddress(uint32_t address) {
   if (address >= image_.Cells()) return false;
   const uint32_t perRow = image_.CellsPerRow();
-  const QModelIndex cell = model_->index(static_cast<int>(address / perRow),
-                                         static_cast<int>(address % perRow) + 1);
+  const QModelIndex cell =
+      model_->index(static_cast<int>(address / perRow), static_cast<int>(address % perRow) + 1);
   setCurrentIndex(cell);
   scrollTo(cell, QAbstractItemView::PositionAtCenter);
   setFocus();
@@ -143,9 +168,40 @@ QString ImageGrid::SelectionAsHex() const {
   return lines.join('\n');
 }
 
+bool ImageGrid::SelectedCells(uint32_t& first, uint32_t& last) const {
+  const auto lastData = static_cast<int>(image_.CellsPerRow());
+  QModelIndexList cells = selectionModel()->selectedIndexes();
+  if (cells.isEmpty() && currentIndex().isValid()) cells << currentIndex();
+  bool any = false;
+  for (const QModelIndex& cell : cells) {
+    if (cell.column() < 1 || cell.column() > lastData) continue;
+    const auto index =
+        static_cast<uint32_t>(cell.row()) * image_.CellsPerRow() + uint32_t(cell.column()) - 1;
+    if (!any || index < first) first = index;
+    if (!any || index > last) last = index;
+    any = true;
+  }
+  return any;
+}
+
+uint32_t ImageGrid::CurrentCell() const {
+  const QModelIndex index = currentIndex();
+  if (!index.isValid()) return 0;
+  const auto column = static_cast<uint32_t>(index.column());
+  const uint32_t inRow = column >= 1 && column <= image_.CellsPerRow() ? column - 1 : 0;
+  return static_cast<uint32_t>(index.row()) * image_.CellsPerRow() + inRow;
+}
+
 void ImageGrid::keyPressEvent(QKeyEvent* event) {
   if (event->matches(QKeySequence::Copy)) {
     QApplication::clipboard()->setText(SelectionAsHex());
+    event->accept();
+    return;
+  }
+  if (event->matches(QKeySequence::Paste)) {
+    uint32_t first = CurrentCell(), last = first;
+    SelectedCells(first, last);
+    emit PasteRequested(first, QApplication::clipboard()->text());
     event->accept();
     return;
   }

@@ -71,18 +71,59 @@ void GuiOperator::OnHomeThread(const std::function<void()>& call) {
 }
 
 bool GuiOperator::AskYesNo(const std::string& question) {
+  ShowHeldMessage();
   bool yes = false;
   OnHomeThread([&] { yes = dialogs_.askYesNo && dialogs_.askYesNo(FromUtf8(question)); });
   return yes;
 }
 
 void GuiOperator::ShowInfo(const std::string& text) {
+  ShowHeldMessage();
   OnHomeThread([&] {
     if (dialogs_.showInfo) dialogs_.showInfo(FromUtf8(text));
   });
 }
 
+namespace {
+
+constexpr char kErrorOpenCom[] = "Error Open COM";
+
+// A diagnostic as the window says it: the port list is on the Setup tab.
+std::string WindowWording(std::string text) {
+  static constexpr std::string_view kCli = "vexilo-cli --list-ports";
+  for (size_t at; (at = text.find(kCli)) != std::string::npos;) {
+    text.replace(at, kCli.size(), "the port list on the Setup tab");
+  }
+  return text;
+}
+
+}  // namespace
+
+void GuiOperator::PortDiagnostic(const std::string& text) {
+  LogError(text);
+  if (!openErrorHeld_) return;
+  openErrorHeld_ = false;
+  const std::string box = std::string(kErrorOpenCom) + "\n\n" + WindowWording(text);
+  OnHomeThread([&] {
+    if (dialogs_.showMessage) dialogs_.showMessage(FromUtf8(box));
+  });
+}
+
+void GuiOperator::ShowHeldMessage() {
+  if (!openErrorHeld_) return;
+  openErrorHeld_ = false;
+  OnHomeThread([&] {
+    if (dialogs_.showMessage) dialogs_.showMessage(FromUtf8(kErrorOpenCom));
+  });
+}
+
 void GuiOperator::ShowMessage(const std::string& text) {
+  if (text == kErrorOpenCom) {
+    ShowHeldMessage();
+    openErrorHeld_ = true;
+    return;
+  }
+  ShowHeldMessage();
   OnHomeThread([&] {
     if (dialogs_.showMessage) dialogs_.showMessage(FromUtf8(text));
   });

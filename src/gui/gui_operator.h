@@ -51,6 +51,12 @@ class GuiOperator final : public QObject, public port::Operator {
   void ClearStopRequest() override { stop_.store(false); }
   void SetStatusPanel(int index, const std::string& text) override;
   void ShowMessage(const std::string& text) override;
+  // The port's "Error Open COM" box is held until the diagnostic line that follows it, which
+  // goes into the same box (and the log).
+  void PortDiagnostic(const std::string& text) override;
+  // Shows an "Error Open COM" box still held (no diagnostic came); the runner calls it when a
+  // command ends.
+  void ShowHeldMessage();
   void SetBusy(bool busy) override;
 
   // The double-click on the option panel.
@@ -75,6 +81,7 @@ class GuiOperator final : public QObject, public port::Operator {
 
   QObject* home_;
   Dialogs& dialogs_;
+  bool openErrorHeld_ = false;  // on the thread the operations run on
   std::atomic<bool> stop_{false};
   RepaintThrottle::Clock clock_ = [] { return std::chrono::steady_clock::now(); };
   RepaintThrottle progressThrottle_, addressThrottle_, timesThrottle_;

@@ -13,7 +13,7 @@ namespace vexilo::gui {
 namespace {
 
 const char* const kInfoLines[] = {
-    "VEXILO (Phoenix/AVR/PIC)", "", "System : WIN9x/NT/2000/XP", "",
+    "VEXILO " VEXILO_VERSION " (Phoenix/AVR/PIC)", "", "System : Linux", "",
     "Programator : ", "- zgodny z COM-SPI (ISP) np: ", "  MultiProg", "  MasterCrd",
     "  MasterCrd LC ", "  JDM-ISO", "  KOVAD1 ", "  KOVAD2 (NEW)", "  KOVAD3 (w trakcie testow)",
     "", "Karty :", "- Wafer Card PIC16F84  + 24C16 ", "  (GoldCard/PIC CARD1)",

@@ -1,5 +1,7 @@
 // vexilo: the programmer's window.
-//   vexilo                      the window, settings from ./config.cfg
+//   vexilo [FILE]               the window, settings from ./config.cfg when there is one, else
+//                               ~/.config/vexilo/config.cfg; FILE (.hex, .bin) is loaded
+//   vexilo --config FILE        settings from FILE
 //   vexilo --screenshot FILE    renders the window as it starts into a PNG file and ends
 #include <QApplication>
 #include <QCommandLineParser>
@@ -24,9 +26,19 @@ int main(int argc, char** argv) {
                                 QStringLiteral("Render the window into a PNG file and end."),
                                 QStringLiteral("FILE"));
   parser.addOption(screenshot);
+  QCommandLineOption config(
+      QStringLiteral("config"),
+      QStringLiteral("Settings file (default: ./config.cfg when there is one, "
+                     "else ~/.config/vexilo/config.cfg)."),
+      QStringLiteral("FILE"));
+  parser.addOption(config);
+  parser.addPositionalArgument(QStringLiteral("FILE"),
+                               QStringLiteral("An image to load: .hex (FLASH) or .bin (EEPROM)."),
+                               QStringLiteral("[FILE]"));
   parser.process(app);
 
   vexilo::gui::WindowOptions options;
+  options.settingsPath = parser.value(config).toStdString();
   // The simulated cards keep what was programmed into them from one run to the next.
   const QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
   if (!data.isEmpty())
@@ -37,6 +49,10 @@ int main(int argc, char** argv) {
     window.move(screen->availableGeometry().center() - window.rect().center());
   }
   window.show();
+  if (!parser.positionalArguments().isEmpty()) {
+    const QString file = parser.positionalArguments().first();
+    QTimer::singleShot(0, &window, [&window, file] { window.OpenFile(file); });
+  }
   if (parser.isSet(screenshot)) {
     const QString file = parser.value(screenshot);
     int status = 0;

@@ -35,7 +35,9 @@
 #include <algorithm>
 #include <optional>
 
+#include "app/progress_estimate.h"
 #include "app/settings.h"
+#include "app/settings_location.h"
 #include "gui/command_runner.h"
 #include "gui/fuse_form.h"
 #include "gui/grid_model.h"
@@ -105,6 +107,24 @@ QString SystemLineOf(const app::Settings& settings) {
                                                        : Q(settings.ftdiDevice));
   }
   return line + QStringLiteral(" (unknown port access \"%1\")").arg(Q(settings.portBackend));
+}
+
+// The port report "Port[3F8]:Open" names the UART's base; on the simulator and on an FTDI
+// adapter there is no such base to see, so the report names the device instead.
+QString PortReportOfDevice(const QString& report, const app::Settings& settings) {
+  if (!report.startsWith(QStringLiteral("Port["))) return report;
+  const qsizetype close = report.indexOf(']');
+  if (close < 0) return report;
+  QString device;
+  if (settings.portBackend == "sim") {
+    device = QStringLiteral("sim COM%1").arg(settings.avrPicCom + 1);
+  } else if (settings.portBackend == "ftdi") {
+    device = settings.ftdiDevice.empty() ? QStringLiteral("FTDI")
+                                         : QStringLiteral("FTDI %1").arg(Q(settings.ftdiDevice));
+  } else {
+    return report;
+  }
+  return device + report.mid(close + 1);
 }
 
 // The menu items: name, caption, and the command an item runs (load and save items run none).
@@ -203,6 +223,7 @@ TForm1::TForm1(WindowOptions options, QWidget* parent)
       runner_(std::make_unique<CommandRunner>(ws_, dialogs_, std::move(options.simStateDir))),
       fileDialog_(DefaultFileDialog),
       langDir_(options.langDir),
+      settingsPath_(app::SettingsPath(options.settingsPath)),
       locale_(options.locale.isEmpty() ? QLocale::system().name() : options.locale) {
   setObjectName("Form1");
   setWindowTitle(kWindowCaption);
@@ -216,6 +237,8 @@ TForm1::TForm1(WindowOptions options, QWidget* parent)
   }
   resize(kClientWidth, height);
   FillDefaultDialogs();
+  runner_->SetSimAdapterSwitchesItself(true);
+  app::MakeSettingsFolder(settingsPath_);
 
   BuildToolBar();
   BuildPanel1();
@@ -228,6 +251,7 @@ TForm1::TForm1(WindowOptions options, QWidget* parent)
                 new FuseForm(ws_.fuse8515, this)};
   ConnectRunner();
   FormCreate();
+  SetUpEditing();
 }
 
 TForm1::~TForm1() {
@@ -328,9 +352,10 @@ void TForm1::BuildToolBar() {
   stop_->setAutoRaise(true);
   stop_->setFocusPolicy(Qt::NoFocus);
   stop_->setEnabled(false);
-  stop_->setToolTip(QStringLiteral("Stop the running command (Esc)"));
+  stop_->setToolTip(Tr("StopTip", "Stop the running command (Esc)"));
   connect(stop_, &QToolButton::clicked, this, &TForm1::RequestStop);
   bar->addWidget(stop_);
+  BuildHelpMenu();
 
   connect(toolButtons_[5], &QToolButton::clicked, this, [this] { RunCommandItem(C::Erase); });
   connect(toolButtons_[6], &QToolButton::clicked, this, [this] { RunCommandItem(C::SetBits); });
@@ -392,6 +417,13 @@ void TForm1::BuildPages() {
     connect(grid, &ImageGrid::FileDropped, this,
             [this, id](const QString& path) { LoadDroppedFile(id, path); });
     layout->addWidget(grid);
+    // The sum and CRC-32 of the image, to compare with a reference.
+    auto* checksum = new QLabel(box);
+    checksum->setObjectName(QStringLiteral("%1_checksum").arg(gridName));
+    checksum->setFont(MonoFont());
+    checksum->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(checksum);
+    checksums_[static_cast<size_t>(index)] = checksum;
     groups_[static_cast<size_t>(index)] = box;
     return std::pair{box, grid};
   };
@@ -430,7 +462,7 @@ void TForm1::BuildPages() {
   setupScroll->setObjectName("SetupScroll");
   setupScroll->setFrameShape(QFrame::NoFrame);
   setupScroll->setWidgetResizable(true);
-  setupScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setupScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setupScroll->setWidget(setup_);
   pages_->addTab(setupScroll, QStringLiteral("Setup"));
   pages_->addTab(new InfoTab(pages_), QStringLiteral("Info"));
@@ -447,7 +479,8 @@ void TForm1::BuildLogAndPanels() {
   log_->setObjectName("log");
   log_->setReadOnly(true);
   log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  log_->setLineWrapMode(QTextEdit::NoWrap);
+  // Long lines wrap: the start of every line stays in view.
+  log_->setLineWrapMode(QTextEdit::WidgetWidth);
   QFont font = MonoFont();
   log_->setFont(font);
   log_->document()->setDefaultFont(font);
@@ -463,7 +496,8 @@ void TForm1::BuildLogAndPanels() {
       } catch (const std::exception& e) {
         dialogs_.showMessage(QString::fromStdString(e.what()));
       }
-      eepromExt_->Refresh();
+      edits_.Reset();
+      ImagesChanged();
     });
   }
   connect(gfun_->fuse, &QPushButton::clicked, this, [this] { OpenFuseForm(0); });
@@ -539,9 +573,15 @@ void TForm1::ConnectRunner() {
     procent_->setValue(static_cast<int>(std::min(position, maximum)));
   });
   connect(&op, &GuiOperator::AddressChanged, adr_, &QLabel::setText);
-  connect(&op, &GuiOperator::TimesChanged, timePanel_, &QLabel::setText);
+  connect(&op, &GuiOperator::TimesChanged, this, [this](const QString& text) {
+    timePanel_->setText(runner_->LastSimulated() ? Tr("Simulated", "%1 (simulated)").arg(text)
+                                                 : text);
+  });
   connect(&op, &GuiOperator::StatusPanelChanged, this, [this](int index, const QString& text) {
-    if (index >= 0 && index < 3) statusPanels_[static_cast<size_t>(index)]->setText(text);
+    if (index < 0 || index >= 3) return;
+    QLabel* panel = statusPanels_[static_cast<size_t>(index)];
+    panel->setText(index == 0 ? PortReportOfDevice(text, ws_.settings) : text);
+    panel->setToolTip(panel->text());
   });
   connect(&op, &GuiOperator::SessionBusyChanged, this, [this](bool busy) {
     if (busy) {
@@ -551,32 +591,41 @@ void TForm1::ConnectRunner() {
     }
   });
   connect(runner_.get(), &CommandRunner::BusyChanged, this, &TForm1::SetBusy);
-  connect(runner_.get(), &CommandRunner::Finished, this,
-          [this](app::Command command, bool /*failed*/, bool ran) {
-            timePanel_->clear();
-            RefreshGrids();
-            SyncOptionPanels();
-            ShowSystemLine();
-            // A command the card type has no sequence for (its item is greyed, but a typed
-            // card type text can change under it): say so rather than nothing.
-            if (!ran && ws_.Card()) {
-              QString item;
-              for (const auto& [action, c] : commands_) {
-                if (c == command) item = action->text().remove('&');
-              }
-              if (command == app::Command::Erase) item = toolButtons_[5]->text().remove('&');
-              if (command == app::Command::SetBits) item = toolButtons_[6]->text().remove('&');
-              dialogs_.showMessage(
-                  QStringLiteral("%1: not available for the %2").arg(item, Q(ws_.CardTypeText())));
-            }
-          });
+  connect(
+      runner_.get(), &CommandRunner::Finished, this,
+      [this](app::Command command, bool /*failed*/, bool ran) {
+        edits_.AfterReplace(ws_);
+        ImagesChanged();
+        // The last command's time stays until the next one starts.
+        const uint64_t us = runner_->LastDurationUs();
+        const QString took = us < 60'000'000
+                                 ? QStringLiteral("%1 s").arg(double(us) / 1e6, 0, 'f', 1)
+                                 : Q(app::DurationText(us));
+        timePanel_->setText(runner_->LastSimulated()
+                                ? Tr("LastSimulated", "took %1 (simulated)").arg(took)
+                                : Tr("Last", "took %1").arg(took));
+        SyncOptionPanels();
+        ShowSystemLine();
+        // A command the card type has no sequence for (its item is greyed, but a typed
+        // card type text can change under it): say so rather than nothing.
+        if (!ran && ws_.Card()) {
+          QString item;
+          for (const auto& [action, c] : commands_) {
+            if (c == command) item = action->text().remove('&');
+          }
+          if (command == app::Command::Erase) item = toolButtons_[5]->text().remove('&');
+          if (command == app::Command::SetBits) item = toolButtons_[6]->text().remove('&');
+          dialogs_.showMessage(
+              Tr("NotAvailable", "%1: not available for the %2").arg(item, Q(ws_.CardTypeText())));
+        }
+      });
 }
 
 void TForm1::FormCreate() {
   pages_->setTabVisible(kTestKoVadPage, false);
   pages_->setTabVisible(kTestKoVad2Page, false);
   std::vector<std::string> settingProblems;
-  ws_.settings = app::LoadSettings(app::DefaultSettingsPath(), &settingProblems);
+  ws_.settings = app::LoadSettings(settingsPath_, &settingProblems);
   setup_->Sync();
   ShowSystemLine();
   {
@@ -585,18 +634,21 @@ void TForm1::FormCreate() {
   }
   CardTypeSwitch();
   ScanLanguagePacks();
-  recentFiles_ = app::LoadRecentFiles(app::DefaultSettingsPath());
+  recentFiles_ = app::LoadRecentFiles(settingsPath_);
   ShowRecentFiles();
   // Values of config.cfg that could not be taken: the controls keep their defaults.
   for (const std::string& problem : settingProblems) AppendLog(Q(problem), true);
 }
 
 void TForm1::typChange(const QString& text) {
-  log_->clear();
+  // The log is kept: what happened on the card before stays readable.
+  if (!log_->document()->isEmpty()) {
+    AppendLog(Tr("CardTypeChanged", "Card type changed: %1").arg(text), false);
+  }
   ws_.settings.cardType = text.toStdString();
   CardTypeSwitch();
   try {
-    app::SaveCardType(app::DefaultSettingsPath(), ws_.settings.cardType);
+    app::SaveCardType(settingsPath_, ws_.settings.cardType);
   } catch (const std::exception& e) {
     dialogs_.showMessage(QString::fromStdString(e.what()));
   }
@@ -645,7 +697,8 @@ void TForm1::CardTypeSwitch() {
   LayOut();
   shown->raise();
 
-  RefreshGrids();
+  edits_.Reset();
+  ImagesChanged();
   SyncOptionPanels();
   ApplyEnabled();
   QApplication::restoreOverrideCursor();
@@ -665,6 +718,7 @@ void TForm1::ApplyEnabled() {
 
 void TForm1::SetBusy(bool busy) {
   busy_ = busy;
+  if (busy) timePanel_->clear();
   ApplyEnabled();
   typ_->setEnabled(!busy);
   // Everything but saving waits for the running command: ToolButton1, 4, 5, 6, 7, 10.
@@ -693,7 +747,7 @@ void TForm1::SyncOptionPanels() {
 void TForm1::ShowSystemLine() {
   QLabel* line = statusPanels_[1];
   if (!ws_.Card()) {
-    line->setText(QStringLiteral("Unknown card type \"%1\": choose one from the list")
+    line->setText(Tr("UnknownCardStatus", "Unknown card type \"%1\": choose one from the list")
                       .arg(Q(ws_.CardTypeText())));
     line->setStyleSheet(QStringLiteral("color: #C00000;"));
   } else {
@@ -705,8 +759,8 @@ void TForm1::ShowSystemLine() {
 
 bool TForm1::CardTypeKnown() {
   if (ws_.Card()) return true;
-  AppendLog(QStringLiteral("Unknown card type \"%1\": nothing was done; choose a card type "
-                           "from the list")
+  AppendLog(Tr("UnknownCardLog",
+               "Unknown card type \"%1\": nothing was done; choose a card type from the list")
                 .arg(Q(ws_.CardTypeText())),
             true);
   return false;
@@ -726,6 +780,8 @@ void TForm1::AppendLog(const QString& text, bool error) {
 
 void TForm1::RunCommandItem(app::Command command) {
   if (busy_ || !CardTypeKnown()) return;
+  // A read replaces images: Undo gives them back.
+  edits_.Record(ws_);
   runner_->Start(command);
 }
 
@@ -757,23 +813,34 @@ void TForm1::LoadImage(app::ImageId id) {
   // The EEPROM filters: HEX, BIN, or all files (then the name decides).
   static constexpr app::EepromFileFormat kFormats[] = {
       app::EepromFileFormat::Hex, app::EepromFileFormat::Bin, app::EepromFileFormat::ByName};
+  // A ".bin" name is raw bytes whatever filter was selected, as a dropped one is.
   const app::EepromFileFormat format =
-      id == app::ImageId::Flash || answer.filter < 0 || answer.filter > 2
+      id == app::ImageId::Flash || answer.filter < 0 || answer.filter > 2 ||
+              path.endsWith(QStringLiteral(".bin"), Qt::CaseInsensitive)
           ? app::EepromFileFormat::ByName
           : kFormats[answer.filter];
   LoadImageFrom(id, path, format);
 }
 
 bool TForm1::LoadImageFrom(app::ImageId id, const QString& path, app::EepromFileFormat format) {
+  // A FLASH file carries the internal EEPROM image too.
+  const bool withInt = id == app::ImageId::Flash;
+  if (!(withInt ? ConfirmDiscard({id, app::ImageId::EepromInt}) : ConfirmDiscard({id}))) {
+    return false;
+  }
+  edits_.Record(ws_);
   if (id == app::ImageId::Flash) QApplication::setOverrideCursor(Qt::WaitCursor);
   try {
     SetGroupCaption(id, app::LoadImageFile(ws_, id, path.toStdString(), format));
   } catch (const std::exception& e) {
     if (id == app::ImageId::Flash) QApplication::restoreOverrideCursor();
+    edits_.DropIfUnchanged(ws_);
     dialogs_.showMessage(QString::fromStdString(e.what()));
     return false;
   }
-  RefreshGrids();
+  edits_.ClearMarks(id);
+  if (withInt) edits_.ClearMarks(app::ImageId::EepromInt);
+  ImagesChanged();
   SyncOptionPanels();
   if (id == app::ImageId::Flash) QApplication::restoreOverrideCursor();
   AddRecentFile(id, path);
@@ -783,7 +850,7 @@ bool TForm1::LoadImageFrom(app::ImageId id, const QString& path, app::EepromFile
 void TForm1::LoadDroppedFile(app::ImageId id, const QString& path) {
   if (busy_) {
     dialogs_.showMessage(
-        QStringLiteral("%1: a command is running; drop the file again when it has ended.")
+        Tr("BusyDrop", "%1: a command is running; drop the file again when it has ended.")
             .arg(path));
     return;
   }
@@ -795,7 +862,7 @@ void TForm1::AddRecentFile(app::ImageId id, const QString& path) {
   app::AddRecentFile(recentFiles_,
                      {app::ImageName(id), QFileInfo(path).absoluteFilePath().toStdString()});
   try {
-    app::SaveRecentFiles(app::DefaultSettingsPath(), recentFiles_);
+    app::SaveRecentFiles(settingsPath_, recentFiles_);
   } catch (const std::exception& e) {
     dialogs_.showMessage(QString::fromStdString(e.what()));
   }
@@ -844,8 +911,8 @@ void TForm1::GoToAddress() {
   const bool words = grid == flash_;
   bool ok = false;
   QString text = QInputDialog::getText(
-      this, QStringLiteral("Go to address"),
-      words ? QStringLiteral("FLASH word address (hex):") : QStringLiteral("Byte address (hex):"),
+      this, Tr("GoToTitle", "Go to address"),
+      words ? Tr("GoToWord", "FLASH word address (hex):") : Tr("GoToByte", "Byte address (hex):"),
       QLineEdit::Normal, {}, &ok);
   if (!ok) return;
   text = text.trimmed().remove(':').remove('$');
@@ -856,10 +923,11 @@ void TForm1::GoToAddress() {
     const uint32_t cells = grid == flash_       ? ws_.flash.Cells()
                            : grid == eepromInt_ ? ws_.eepromInt.Cells()
                                                 : ws_.eepromExt.Cells();
-    dialogs_.showMessage(QStringLiteral("\"%1\" is no address of this image (0 to %2 hex).")
+    dialogs_.showMessage(Tr("NoAddress", "\"%1\" is no address of this image (0 to %2 hex).")
                              .arg(text)
-                             .arg(cells ? cells - 1 : 0, 4, 16, QChar('0'))
-                             .toUpper());
+                             .arg(QString::number(cells ? cells - 1 : 0, 16)
+                                      .rightJustified(4, QChar('0'))
+                                      .toUpper()));
   }
 }
 
@@ -882,6 +950,12 @@ void TForm1::SaveImage(app::ImageId id) {
     dialogs_.showMessage(QString::fromStdString(e.what()));
     return;
   }
+  edits_.ClearMarks(id);
+  // A PIC FLASH file carries the internal EEPROM image too.
+  if (id == app::ImageId::Flash && ws_.Card() && ws_.Card()->family == app::Family::Pic) {
+    edits_.ClearMarks(app::ImageId::EepromInt);
+  }
+  ImagesChanged();
   if (id == app::ImageId::Flash) QApplication::restoreOverrideCursor();
 }
 
@@ -917,6 +991,7 @@ void TForm1::ApplyLanguage(const QString& displayName) {
           app::LoadLanguagePack(langDir_.toStdString(), packs_, displayName.toStdString())) {
     ws_.texts = *texts;
   }
+  ws_.windowTexts = app::LoadWindowTexts(langDir_.toStdString(), packs_, displayName.toStdString());
   // No pack of that name: the texts stay as they are (the window's own at start).
   ApplyTexts();
   InstallQtTranslation(displayName);
@@ -938,6 +1013,8 @@ void TForm1::InstallQtTranslation(const QString& displayName) {
 }
 
 void TForm1::ApplyTexts() {
+  stop_->setToolTip(Tr("StopTip", "Stop the running command (Esc)"));
+  ShowSystemLine();
   for (size_t i = 0; i < toolButtons_.size(); ++i) {
     toolButtons_[i]->setText(Text(static_cast<int>(i) + 1));
     toolButtons_[i]->setToolTip(ToolTipOf(toolButtons_[i]->text()));
@@ -963,13 +1040,24 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  // A write cut short leaves a half-written card: ask before stopping it.
+  if (runner_->Busy() && !dialogs_.askYesNo(Tr("StopAndClose",
+                                               "A command is running; stopping it may leave the "
+                                               "card half written. Stop it and close?"))) {
+    event->ignore();
+    return;
+  }
+  if (!ConfirmDiscard({app::ImageId::Flash, app::ImageId::EepromInt, app::ImageId::EepromExt})) {
+    event->ignore();
+    return;
+  }
   if (runner_->Busy()) {
     runner_->RequestStop();
     runner_->WaitForIdle();
   }
   runner_->Shutdown();
   try {
-    app::SaveSettings(app::DefaultSettingsPath(), ws_.settings);
+    app::SaveSettings(settingsPath_, ws_.settings);
   } catch (const std::exception& e) {
     dialogs_.showMessage(QString::fromStdString(e.what()));
   }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/image_edits.h"
 #include "app/language_pack.h"
 #include "app/workspace.h"
 #include "gui/gui_operator.h"
@@ -63,6 +64,9 @@ struct WindowOptions {
   // The desktop's locale name ("pl_PL"), which chooses the pack when none is saved; empty: the
   // system's.
   QString locale;
+  // The settings file; empty: ./config.cfg when there is one, else the desktop's settings
+  // folder ($XDG_CONFIG_HOME/vexilo, ~/.config/vexilo).
+  std::string settingsPath;
 };
 
 // The main window: tool bar with the load, save, read, program and verify menus and the Stop
@@ -86,8 +90,22 @@ class TForm1 final : public QWidget {
   const QString& LanguageDir() const { return langDir_; }
   // Loads a file dropped on the grid of image `id`, by the rules of the load items.
   void LoadDroppedFile(app::ImageId id, const QString& path);
+  // A file named on the command line or opened from the file manager: a .bin is an EEPROM
+  // image (the external one where the card has it), anything else a FLASH HEX file.
+  void OpenFile(const QString& path);
   // The Stop button, Esc and the double-click on an option panel: the running command stops.
   void RequestStop();
+
+  // Editing the images by hand (typing, fill, paste, undo): the grids and these do the same.
+  app::ImageEdits& Edits() { return edits_; }
+  ImageGrid& Grid(app::ImageId id);
+  // Fills cells `from` .. `to` of image `id`; false (with a message) when it cannot.
+  bool FillImage(app::ImageId id, uint32_t from, uint32_t to, uint8_t value);
+  bool PasteInto(app::ImageId id, uint32_t cell, const QString& text);
+  void UndoEdit();
+  void RedoEdit();
+  // The checksum line under the grid of image `id`.
+  QString ChecksumText(app::ImageId id) const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -139,6 +157,27 @@ class TForm1 final : public QWidget {
   // Qt's own texts (message box buttons, file dialogs) in the pack's language.
   void InstallQtTranslation(const QString& displayName);
   QString Text(int key) const;
+  // The pack's [WINDOW] text `name`, else the window's own English text.
+  QString Tr(const char* name, const char* english) const;
+
+  // Image editing: the grids' editors, context menus and keys; the checksum lines and title.
+  void SetUpEditing();
+  bool EditCell(app::ImageId id, uint32_t row, uint32_t column, const QString& text);
+  void FillAsked(bool wholeImage);
+  void FindAsked();
+  void FindNext();
+  // The grid with the keyboard focus, else the one of the page shown.
+  app::ImageId FocusedImage() const;
+  // After the images changed: grids, checksum lines and the title.
+  void ImagesChanged();
+  void UpdateTitle();
+  // True when there are no unsaved edits in `ids`, or the person lets them go.
+  bool ConfirmDiscard(std::initializer_list<app::ImageId> ids);
+  // Help menu: the keyboard keys, the README, the About box.
+  void BuildHelpMenu();
+  void ShowKeys();
+  void ShowReadme();
+  void ShowAbout();
 
   app::Workspace ws_;
   Dialogs dialogs_;
@@ -146,6 +185,7 @@ class TForm1 final : public QWidget {
   FileDialogFunction fileDialog_;
   QString loadFolder_;  // the folder of the last load, empty before the first
   QString langDir_;
+  std::string settingsPath_;
   QString locale_;
   std::vector<app::LanguagePackEntry> packs_;
   QTranslator qtTranslator_;
@@ -180,6 +220,12 @@ class TForm1 final : public QWidget {
   QStatusBar* pasek_ = nullptr;
   std::array<QLabel*, 3> statusPanels_{};
   QLabel* timePanel_ = nullptr;  // elapsed and remaining time of a long transfer
+  app::ImageEdits edits_;
+  std::array<QLabel*, 3> checksums_{};
+  std::vector<uint8_t> findNeedle_;
+  app::ImageId findImage_ = app::ImageId::Flash;
+  uint32_t findNext_ = 0;  // the byte address F3 searches from
+  QToolButton* help_ = nullptr;
 };
 
 // The tab indices of PageControl1.

@@ -8,7 +8,7 @@ namespace {
 constexpr char kDots[] = "................";
 
 char AsciiChar(uint8_t value) {
-  return value >= 0x21 && value <= 0x7F ? static_cast<char>(value) : '.';
+  return value >= 0x21 && value <= 0x7E ? static_cast<char>(value) : '.';
 }
 
 }  // namespace

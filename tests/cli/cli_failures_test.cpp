@@ -30,6 +30,22 @@ std::string Hex(uint16_t address, std::vector<uint8_t> data) {
 
 const std::vector<FailureCase>& Cases() {
   static const std::vector<FailureCase> kCases{
+      {"an unknown card type lists the known ones",
+       [](test::TempDir&) {
+         return std::vector<std::string>{"--card", "funny", "erase"};
+       },
+       2, "--card funny: no such card type (one of fun, wafer, pic2, black, atmega, neoo"},
+      {"bytes past the image's end change nothing",
+       [](test::TempDir&) {
+         return std::vector<std::string>{"--card", "fun", "set-bytes", "eeprom-int", "1FF=0102"};
+       },
+       1, "set-bytes eeprom-int: 2 bytes at 01FF run past the image's end"},
+      {"a PIC FLASH word wider than 14 bits",
+       [](test::TempDir&) {
+         return std::vector<std::string>{"--card",   "wafer",     "fill",  "flash",
+                                         "0-3FF=00", "set-bytes", "flash", "10=FF40"};
+       },
+       1, "set-bytes flash: the word at 0010 would be wider than 14 bits"},
       {"erase answered No by a script",
        [](test::TempDir&) {
          return std::vector<std::string>{"--card", "atmega", "erase"};

@@ -42,6 +42,18 @@ TEST_F(Cli, ExtSizeAndTheSavedCardType) {
   EXPECT_EQ(Run({"--card", "pic2", "--ext-size", "24C256", "show", "options"}).status, 2);
 }
 
+// Hex addresses as the grids show them; the checksum line is the one under the grid (sum and
+// zlib's CRC-32 of the image's bytes); card names and sizes in any case.
+TEST_F(Cli, EditsTheImagesAndPrintsTheirChecksums) {
+  Result r = Run({"--card", "FUN", "--ext-size", "24c64", "set-bytes", "eeprom-int", "1F0=DEADBEEF",
+                  "fill", "flash", "0-FFF=00", "checksum", "eeprom-int", "checksum", "flash",
+                  "show", "eeprom-int"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, 65),
+            "Sum 0001FD3C  CRC-32 4A82CC8D\nSum 00000000  CRC-32 D8F49994\nAdres");
+  EXPECT_NE(r.out.find("\n01F0\tDE\tAD\tBE\tEF\tFF\t"), std::string::npos);
+}
+
 TEST_F(Cli, FailuresNameTheFileAndLineAndStopTheRun) {
   std::string bad = dir.Write("bad.hex", ":0400000012345678E8\n:0400100012345678D9\n");
   Result r = Run({"--card", "fun", "load", "flash", bad, "save", "flash", dir.Path("x.hex")});

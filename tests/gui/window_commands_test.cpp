@@ -66,7 +66,8 @@ TEST_F(WindowCommands, ProgramFlashRunsWhileTheWindowStaysLiveAndRefusesASecondC
   EXPECT_TRUE(Item("ProgramujFLASH1")->isEnabled());
   EXPECT_TRUE(Find<QComboBox>("typ")->isEnabled());
   EXPECT_GT(Find<QProgressBar>("procent")->maximum(), 0);
-  EXPECT_TRUE(Find<QLabel>("pasek_panel0")->text().endsWith("]:Close"));
+  // The simulator names its device rather than a UART base.
+  EXPECT_EQ(Find<QLabel>("pasek_panel0")->text(), "sim COM1:Close");
 
   // Read back into blank images: the grid shows what was written.
   Find<QComboBox>("typ")->setCurrentText(QString::fromStdString(w.Workspace().CardTypeText()) +
@@ -93,12 +94,27 @@ TEST_F(WindowCommands, ProgramFlashRunsWhileTheWindowStaysLiveAndRefusesASecondC
   EXPECT_EQ((red + 1)->colour, QColor(0, 0, 0));
 }
 
+// A serial device that will not open: one box holds "Error Open COM" and what to do, pointing
+// to the Setup tab rather than to the command line program.
+TEST_F(WindowCommands, APortThatWillNotOpenSaysWhyInItsBox) {
+  Start(
+      Config({"[Auto mode]", "mode=0", "[Port backend]", "backend=tty",
+              "COM1=" + dir.Path("no-such-device"), "[TYP]", "KARTA=Fun Card - 90S8515 + 24Cxx"}));
+  Item("OdczytajFLASH1")->trigger();
+  WaitForCommand();
+  ASSERT_EQ(messages.size(), 1) << messages.join('\n').toStdString();
+  EXPECT_TRUE(messages[0].startsWith("Error Open COM\n\n")) << messages[0].toStdString();
+  EXPECT_TRUE(messages[0].contains("no-such-device"));
+  EXPECT_FALSE(messages[0].contains("vexilo-cli"));
+}
+
 TEST_F(WindowCommands, EraseAnsweredNoDoesNothing) {
   StartOnSimulator("neoo");
   answer = false;
   Find<QToolButton>("ToolButton7")->click();
   WaitForCommand();
-  EXPECT_EQ(questions, QStringList{"Czy napewno chcesz wykasować FLASH ?"});
+  // In the language of the pack the window chose (English).
+  EXPECT_EQ(questions, QStringList{"Do you really want to erase the FLASH?"});
   EXPECT_TRUE(LogTexts().isEmpty());
 }
 
@@ -198,9 +214,11 @@ TEST_F(WindowCommands, ABlackCardWriteMovesTheBarAndTheAddressLabelAllTheWay) {
   EXPECT_GE(ended - started, 1500) << "slow enough to watch";
   EXPECT_LT(longestGap(barMoves), 500);
   EXPECT_LT(longestGap(labelMoves), 500);
-  EXPECT_TRUE(timeShown.contains(" elapsed, ") && timeShown.endsWith(" left"))
+  EXPECT_TRUE(timeShown.contains(" elapsed, ") && timeShown.endsWith(" left (simulated)"))
       << timeShown.toStdString();
-  EXPECT_TRUE(Find<QLabel>("pasek_time")->text().isEmpty()) << "cleared when the command ends";
+  // The command's time stays until the next command starts.
+  const QString took = Find<QLabel>("pasek_time")->text();
+  EXPECT_TRUE(took.startsWith("took ") && took.endsWith(" (simulated)")) << took.toStdString();
 }
 
 TEST_F(WindowCommands, APicReadSetsTheOptionPanelAndTheExternalEepromAsksFirst) {

@@ -33,6 +33,7 @@ class WindowFixture {
   // Starts the window on the given config.cfg contents (none: no file).
   TForm1& Start(const std::string& config = {}, WindowOptions options = {}) {
     if (!config.empty()) dir.Write("config.cfg", config);
+    if (options.settingsPath.empty()) options.settingsPath = dir.Path("config.cfg");
     window = std::make_unique<TForm1>(options);
     Dialogs& d = window->MessageDialogs();
     d.askYesNo = [this](const QString& q) {

@@ -40,7 +40,7 @@ TEST(MemoryImage, AvrFlashCellsAreLowByteThenHighByte) {
   flash.SetByte(1, 0x94);
   EXPECT_EQ(flash.CellText(0), "0C94");
   EXPECT_EQ(flash.Cell(0), 0x940C);
-  // 0C and 94 are both outside 0x21 .. 0x7F.
+  // 0C and 94 are both outside 0x21 .. 0x7E.
   EXPECT_EQ(flash.AsciiText(1), "................");
   flash.SetCell(1, 0x4241);  // bytes 41 'A', 42 'B'
   EXPECT_EQ(flash.CellText(1), "4142");
@@ -69,7 +69,8 @@ TEST(MemoryImage, EepromRowShowsPrintableBytesOnly) {
   eeprom.SetByte(17, 0x80);
   eeprom.SetByte(18, 0x21);
   eeprom.SetByte(19, 0x20);
-  EXPECT_EQ(eeprom.AsciiText(2), "\x7F.!.............");
+  // DEL (7F) is a control character: no glyph to show.
+  EXPECT_EQ(eeprom.AsciiText(2), "..!.............");
   EXPECT_EQ(eeprom.CellText(16), "7F");
 }
 
