@@ -1,5 +1,6 @@
 #include "app/commands.h"
 
+#include "app/chip_check.h"
 #include "app/command_frames.h"
 #include "app/progress_estimate.h"
 #include "image/hex_to_int.h"
@@ -146,6 +147,7 @@ CommandResult RunCommand(Command command, Workspace& ws, Rig& rig, port::Operato
   // log lines whatever ran before (a PIC16F876 FLASH write of a blank image says OK also
   // after a failed verify), and the command's own result can be told from the flag.
   ws.ErrorFlag = 0;
+  ws.chipCheck = {.writes = CommandWritesChip(command), .done = false};
   try {
     CheckSettingsFor(command, *card, ws);
     switch (command) {

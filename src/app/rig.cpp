@@ -27,6 +27,16 @@ std::unique_ptr<sim::SimBackend> MakeSimulator(const RigOptions& options, Worksp
   CheckSimFaults(options.simFaults, *card);
   sim.card = SimCardType(*card);
   sim.eepromBytes = ExtEepromBytes(*card, ws.options);
+  if (!options.simChip.empty()) {
+    const std::optional<sim::CardType> inReader = sim::CardTypeWithChip(options.simChip);
+    if (!inReader) {
+      throw std::invalid_argument("simulated chip \"" + options.simChip + "\": not one of " +
+                                  sim::kSimChipNames);
+    }
+    // Another card in the reader brings its own 24Cxx, of its default size.
+    if (*inReader != sim.card) sim.eepromBytes = 0;
+    sim.card = *inReader;
+  }
   sim.comIndex = ws.settings.avrPicCom;
   sim.faults = sim::ParseFaults(options.simFaults);
   if (ws.settings.simCard == "isa") sim.phoenix = sim::PhoenixModel::Isa;

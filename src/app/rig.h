@@ -35,6 +35,9 @@ struct RigOptions {
   uint16_t ioBase = 0;
   std::vector<std::string> simFaults;  // fault names of the simulator
   std::string simStateFile;            // the simulated card's memories between runs
+  // The chip in the simulated reader when it is not the card type's ("atmega163"): the card
+  // of that chip, with its own 24Cxx. Empty: the card type's own card.
+  std::string simChip;
   // The simulated adapter's mode switch as the previous rig left it: one adapter serves
   // every card, and it keeps the mode of its last burst. Unset: the state file's, else
   // Phoenix (the mode at power-up).

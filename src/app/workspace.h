@@ -56,6 +56,13 @@ class Workspace {
   LanguageTexts texts = BuiltInTexts();
 
   uint8_t ErrorFlag = 0;
+  // The chip check of the command that runs: whether the command writes to the chip, and
+  // whether the chip in the reader has been looked at yet (once per command).
+  struct ChipCheck {
+    bool writes = false;
+    bool done = false;
+  };
+  ChipCheck chipCheck;
   std::atomic<uint8_t> StopRequest{0};
 
  private:

@@ -40,6 +40,8 @@ struct Options {
   std::string simState;
   std::vector<std::string> simFaults;
   std::string simCard;
+  std::string simChip;
+  bool force = false;
   bool yes = false;
   bool fastWrite = false;
   std::vector<std::string> actionWords;
@@ -151,6 +153,7 @@ class Runner {
     }
     if (options_.com) ws_.settings.avrPicCom = ws_.settings.phoenixCom = options_.com - 1;
     if (options_.fastWrite) ws_.settings.fastWrite = true;
+    if (options_.force) ws_.settings.writeAnyChip = true;
     if (!options_.simCard.empty()) ws_.settings.simCard = options_.simCard;
     ApplyLanguage(ws_, err_);
     std::string cardText = ws_.settings.cardType;
@@ -221,6 +224,7 @@ class Runner {
                                  .ioBase = IoBase(),
                                  .simFaults = options_.simFaults,
                                  .simStateFile = options_.simState,
+                                 .simChip = options_.simChip,
                                  .simAdapterMode = std::nullopt};
       rig_ = std::make_unique<app::Rig>(rigOptions, ws_, op_);
       startUs_ = rig_->Backend().Time().NowUs();
@@ -424,6 +428,17 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
                      " (behavioural: the loader model, the default; isa: the chip runs the "
                      "loader it was given on simavr or gpsim, through vexilo-isa-card)")
       ->check(CLI::IsMember({"behavioural", "isa"}));
+  cli.add_option("--sim-chip", options.simChip,
+                 std::string("put another chip in the simulated reader than the card type's: ") +
+                     sim::kSimChipNames +
+                     " (the card of that chip, with its own 24Cxx; to try the chip check)")
+      ->check(CLI::IsMember(
+          {"at90s8515", "atmega8515", "atmega163", "atmega128", "pic16f84", "pic16f876"},
+          CLI::ignore_case));
+  cli.add_flag("--force", options.force,
+               "write to whatever chip is in the reader: a signature or device ID that does not "
+               "fit the card type is logged, not refused (default: config.cfg [Card check], "
+               "else off)");
   cli.set_version_flag("--version", std::string("vexilo-cli ") + VEXILO_VERSION,
                        "print the version and end");
   cli.add_flag("--yes,-y", options.yes, "answer Yes to every question");

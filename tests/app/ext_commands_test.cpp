@@ -117,11 +117,13 @@ TEST(ExtEepromCommands, WriteVerifyAndReadThroughTheLoaderInTheChip) {
     SCOPED_TRACE(card);
     Bench bench(card);
     const bool pic = std::string(card) == "wafer";
-    const std::vector<uint8_t> loader = sim::MakeSimLoaderImage(
-        pic ? sim::LoaderFamily::Pic16F84 : sim::LoaderFamily::Avr);
+    const std::vector<uint8_t> loader =
+        sim::MakeSimLoaderImage(pic ? sim::LoaderFamily::Pic16F84 : sim::LoaderFamily::Avr);
     for (size_t i = 0; i < loader.size() && i < bench.ws.flash.SizeBytes(); ++i) {
       bench.ws.flash.SetByte(static_cast<uint32_t>(i), loader[i]);
     }
+    // The erase sends no burst: the adapter must be in the chip's mode already.
+    bench.rig->ManualModeSwitch(pic ? AdapterMode::Pic : AdapterMode::Avr);
     ASSERT_FALSE(bench.Run(Command::Erase).failed);
     ASSERT_FALSE(bench.Run(Command::ProgramFlash).failed);
     // A PIC runs the loader on the card's clock only with a crystal oscillator setting.

@@ -21,18 +21,23 @@ class CliSession : public CliTest {
 };
 
 constexpr char kSpiOn[] = "ATMEL SPI : TX[00] -> ACK = 53\nATMEL SPI : ON\n";
+// Programming mode and, once per command, the chip's signature.
+std::string SpiOn(const char* signature) {
+  return std::string(kSpiOn) + "ATMEL SIGNATURE : " + signature + "\n";
+}
+constexpr char kAt90s[] = "1E 93 01 (AT90S8515)";
 
 TEST_F(CliSession, ProgramAndVerifyTheExampleOnAFunCard) {
   Result r = Run({"--card", "fun", "load", "flash", Example("fun_card_demo.hex"), "program",
                   "flash", "verify", "flash"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, std::string(kSpiOn) +
+  EXPECT_EQ(r.out, SpiOn(kAt90s) +
                        "ATMEL WRITE FLASH : START\n"
                        "ATMEL WRITE FLASH : LEN[0023]\n"
                        "ATMEL WRITE FLASH : OK\n"
                        "ATMEL WRITE FLASH : STOP\n"
                        "ATMEL SPI : OFF\n" +
-                       kSpiOn +
+                       SpiOn(kAt90s) +
                        "ATMEL VERYFI FLASH : START\n"
                        "ATMEL VERYFI FLASH : OK\n"
                        "ATMEL VERYFI FLASH : STOP\n"
@@ -77,7 +82,7 @@ TEST_F(CliSession, AStuckBitIsFoundAtItsAddress) {
   r = Run({"--card", "fun", "--sim-state", state, "--sim-fault", "stuck-bit=6:0", "load", "flash",
            Example("fun_card_demo.hex"), "verify", "flash"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, std::string(kSpiOn) +
+  EXPECT_EQ(r.out, SpiOn(kAt90s) +
                        "ATMEL VERYFI FLASH : START\n"
                        "ATMEL VERYFI FLASH : ERROR ADR[0003]\n"
                        "ATMEL VERYFI FLASH : STOP\n"
@@ -91,8 +96,8 @@ TEST_F(CliSession, TheCardKeepsItsMemoriesInTheStateFile) {
                  "eeprom-int"})
                 .status,
             0);
-  Result r = Run({"--card", "neoo", "--sim-state", state, "read", "eeprom-int", "show",
-                  "eeprom-int"});
+  Result r =
+      Run({"--card", "neoo", "--sim-state", state, "read", "eeprom-int", "show", "eeprom-int"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("\n0000\t01\t02\t03\t04\tFF\t"), std::string::npos) << r.out;
   EXPECT_EQ(Run({"--card", "black", "--sim-state", state, "read", "flash"}).status, 1)
@@ -108,7 +113,7 @@ TEST_F(CliSession, EraseAsksFirst) {
 
   Result yes = Run({"--card", "atmega", "--yes", "erase"});
   EXPECT_EQ(yes.status, 0);
-  EXPECT_EQ(yes.out, std::string(kSpiOn) +
+  EXPECT_EQ(yes.out, SpiOn("1E 94 02 (ATmega163)") +
                          "ATMEL ERASE : START\n"
                          "ATMEL ERASE : STOP\n"
                          "ATMEL SPI : OFF\n");
@@ -118,19 +123,18 @@ TEST_F(CliSession, FuseBoxesGoToTheChipAndComeBack) {
   Result r = Run({"--card", "neoo", "set", "cksel0=0", "set-bits", "set", "cksel0=1", "read",
                   "config", "show", "options"});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out.substr(0, r.out.find("CheckBox1=")),
-            std::string(kSpiOn) +
-                "ATMEL WRITE CONFIG BIT : START\n"
-                "Fuse High Byte = C9\n"
-                "Fuse Low Byte = EF\n"
-                "Fuse Lock Bit Byte = 3F\n"
-                "ATMEL WRITE CONFIG BIT : STOP\n" +
-                kSpiOn +
-                "ATMEL READ CONFIG BIT : START\n"
-                "Fuse High Byte = C9\n"
-                "Fuse Low Byte = EF\n"
-                "Fuse Lock Bit Byte = FF\n"
-                "ATMEL READ CONFIG BIT : STOP\n");
+  EXPECT_EQ(r.out.substr(0, r.out.find("CheckBox1=")), SpiOn("1E 93 06 (ATmega8515)") +
+                                                           "ATMEL WRITE CONFIG BIT : START\n"
+                                                           "Fuse High Byte = C9\n"
+                                                           "Fuse Low Byte = EF\n"
+                                                           "Fuse Lock Bit Byte = 3F\n"
+                                                           "ATMEL WRITE CONFIG BIT : STOP\n" +
+                                                           SpiOn("1E 93 06 (ATmega8515)") +
+                                                           "ATMEL READ CONFIG BIT : START\n"
+                                                           "Fuse High Byte = C9\n"
+                                                           "Fuse Low Byte = EF\n"
+                                                           "Fuse Lock Bit Byte = FF\n"
+                                                           "ATMEL READ CONFIG BIT : STOP\n");
   EXPECT_NE(r.out.find("\ncksel0=0\n"), std::string::npos) << "the read sets the box again";
   EXPECT_EQ(Run({"--card", "neoo", "set", "cksel0=2"}).status, 1);
   EXPECT_EQ(Run({"--card", "neoo", "set", "nosuch=1"}).status, 1);
@@ -158,9 +162,9 @@ TEST_F(CliSession, WithoutAutoModeThePersonIsAskedToSwitch) {
 
 TEST_F(CliSession, APicCardTakesItsConfigurationWordFromTheOptions) {
   std::string hex = dir.Write("w.hex", ":020000000528D1\r\n:00000001FF\r\n");
-  Result r = Run({"--card", "wafer", "load", "flash", hex, "set", "ComboBox1=XT", "CheckBox4=1",
-                  "program", "flash", "set-bits", "set", "ComboBox1=LP", "read", "config",
-                  "show", "options"});
+  Result r =
+      Run({"--card", "wafer", "load", "flash", hex, "set", "ComboBox1=XT", "CheckBox4=1", "program",
+           "flash", "set-bits", "set", "ComboBox1=LP", "read", "config", "show", "options"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "PIC WRITE FLASH : START\n"
