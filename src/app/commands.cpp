@@ -4,6 +4,7 @@
 #include "app/command_frames.h"
 #include "app/progress_estimate.h"
 #include "image/hex_to_int.h"
+#include "sim/isa/helper_process.h"
 
 namespace vexilo::app {
 namespace {
@@ -164,6 +165,12 @@ CommandResult RunCommand(Command command, Workspace& ws, Rig& rig, port::Operato
         result.ran = card->family == Family::Avr ? RunAvrCommand(command, ws, rig, watch)
                                                  : RunPicCommand(command, ws, rig, watch);
     }
+  } catch (const sim::isa::HelperError& e) {
+    // The simulated card's helper program failed or hung: the command ends there.
+    ws.ErrorFlag = 1;
+    result.ran = true;
+    watch.LogError(e.what());
+    result.failed = true;
   } catch (const std::exception& e) {
     ws.ErrorFlag = 1;
     result.ran = true;

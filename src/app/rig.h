@@ -86,9 +86,12 @@ class Rig {
 // The simulated card that stands for a card type.
 sim::CardType SimCardType(const CardType& card);
 
-// Checks the simulator fault names for a card type: an unknown name or bad value, and a stuck
-// bit beyond the chip's program memory, throw std::invalid_argument naming the fault.
-void CheckSimFaults(const std::vector<std::string>& faults, const CardType& card);
+// Checks the simulator fault names for a card type and the simulated card on the Phoenix
+// reader (Settings::simCard): an unknown name or bad value, a stuck bit beyond the chip's
+// program memory, and a fault that card cannot plant throw std::invalid_argument naming the
+// fault and which card takes it.
+void CheckSimFaults(const std::vector<std::string>& faults, const CardType& card,
+                    const std::string& simCard = "behavioural");
 
 // The simulator's cards on the Phoenix reader (Settings::simCard), for help texts.
 inline constexpr const char* kSimCardNames = "behavioural|isa";

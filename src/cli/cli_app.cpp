@@ -171,7 +171,7 @@ class Runner {
       const app::CardType* card =
           ws_.Card() ? ws_.Card() : app::FindCardType(app::kDefaultCardType);
       try {
-        app::CheckSimFaults(options_.simFaults, *card);
+        app::CheckSimFaults(options_.simFaults, *card, ws_.settings.simCard);
       } catch (const std::invalid_argument& e) {
         throw UsageError(std::string("--sim-fault: ") + e.what());
       }
