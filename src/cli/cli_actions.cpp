@@ -24,6 +24,7 @@ const std::vector<VerbSpec>& Verbs() {
       {"verify", 1, {"flash", "eeprom-int", "eeprom-ext", "flash+eeprom-int"}},
       {"erase", 0, {}},
       {"set-bits", 0, {}},
+      {"detect", 0, {}},
       {"set", kNameValues, {}},
       {"port", 1, {"open", "close"}},
       {"line", 2, {"tx", "rts", "dtr"}},
@@ -51,8 +52,8 @@ std::vector<Action> ParseActions(const std::vector<std::string>& words) {
   for (size_t i = 0; i < words.size();) {
     const std::string& verb = words[i++];
     const auto& verbs = Verbs();
-    auto spec = std::find_if(verbs.begin(), verbs.end(),
-                             [&](const VerbSpec& s) { return verb == s.verb; });
+    auto spec =
+        std::find_if(verbs.begin(), verbs.end(), [&](const VerbSpec& s) { return verb == s.verb; });
     if (spec == verbs.end()) throw UsageError("unknown action \"" + verb + "\"");
     Action action{verb, {}};
     if (spec->argCount == kNameValues) {
@@ -101,6 +102,9 @@ std::string ActionsHelp() {
          "                                          compare the card with the image\n"
          "  erase                                   chip erase (asks first; --yes answers)\n"
          "  set-bits                                write the lock or fuse bits\n"
+         "  detect                                  find out which card is in the reader (AVR,\n"
+         "                                          PIC, then Phoenix mode) and take its card\n"
+         "                                          type for the actions after it\n"
          "\n"
          "Adapter test actions:\n"
          "  port open|close                         open or close a session on the AVR/PIC port\n"
@@ -113,7 +117,8 @@ std::string ActionsHelp() {
          "  \"Pic Card 2 - 16F876 + 24Cxx\", \"Black Card - ATMega128\",\n"
          "  \"ATMega Card - ATMega163 + 24Cx\", \"NeooCard - ATMega8515 + 24Cx\"\n"
          "\n"
-         "Simulator faults (--sim-fault, repeatable): no-card, no-echo, silent-after=N, slow-chip,\n"
+         "Simulator faults (--sim-fault, repeatable): no-card, no-echo, silent-after=N, "
+         "slow-chip,\n"
          "  stuck-bit=ADDR:BIT[:VALUE], chip-clock=HZ (AVR), no-loader, wrong-atr\n"
          "\n"
          "Exit status: 0 all actions succeeded, 1 an action failed (an error line, a difference,\n"

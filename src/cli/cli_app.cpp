@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iomanip>
@@ -10,6 +11,7 @@
 
 #include "app/card_catalogue.h"
 #include "app/commands.h"
+#include "app/detect.h"
 #include "app/language_pack.h"
 #include "app/mode_switch.h"
 #include "app/option_panels.h"
@@ -268,6 +270,7 @@ class Runner {
     if (a.verb == "port" || a.verb == "line" || a.verb == "cts" || a.verb == "burst") {
       return RunTestAction(a);
     }
+    if (a.verb == "detect") return Detect();
     const app::CardType& card = RequireCard();
     if (a.verb == "show") return Show(card, a.args[0]);
     if (a.verb == "set") return Set(card, a.args);
@@ -297,6 +300,18 @@ class Runner {
           std::string(options_.yes ? "" : " (give --yes to answer Yes without being asked)"));
     }
     if (result.failed) throw ActionFailed(a.verb);
+  }
+
+  // The card type that fits is taken for the actions after it (not saved); where several fit,
+  // the chosen one stays if it is among them.
+  void Detect() {
+    const std::vector<const app::CardType*> cards = app::DetectCard(ws_, TheRig(), op_);
+    if (cards.empty()) throw ActionFailed("detect");
+    const app::CardType* chosen = ws_.Card();
+    if (std::find(cards.begin(), cards.end(), chosen) == cards.end()) {
+      ws_.SetCardTypeText(std::string(cards.front()->text));
+    }
+    out_ << "card type: " << ws_.CardTypeText() << '\n';
   }
 
   void Show(const app::CardType& card, const std::string& what) {

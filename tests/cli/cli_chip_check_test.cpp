@@ -68,5 +68,36 @@ TEST_F(ChipCheck, WritesAreRefusedAndReadsWarnedWhenTheChipIsNotTheCards) {
   }
 }
 
+// Detect names the card in the reader whatever card type was chosen, and takes it.
+TEST_F(ChipCheck, DetectNamesTheCardInTheReader) {
+  struct DetectCase {
+    std::vector<std::string> setup;
+    int status;
+    const char* line;
+  };
+  const std::vector<DetectCase> cases{
+      {{"--card", "black", "--sim-chip", "atmega163"},
+       0,
+       "DETECT : AVR - an ATmega163 (1E 94 02): ATMega Card - ATMega163 + 24Cx\n"},
+      {{"--card", "fun", "--sim-chip", "pic16f84"},
+       0,
+       ": Wafer Card - 16F84 + 24C16\nDETECT : STOP\ncard type: Wafer Card - 16F84 + 24C16\n"},
+      {{"--card", "wafer", "--sim-chip", "pic16f876"},
+       0,
+       "DETECT : PIC - a PIC16F876 (device ID 09E0, rev. 0): Pic Card 2 - 16F876 + 24Cxx\n"},
+      {{"--card", "fun", "--sim-fault", "no-card"},
+       1,
+       "is the card in the reader and the adapter in the right mode?"},
+  };
+  for (const DetectCase& c : cases) {
+    std::vector<std::string> args = c.setup;
+    args.push_back("detect");
+    const Result r = Run(args);
+    SCOPED_TRACE(r.out);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_NE(r.out.find(c.line), std::string::npos);
+  }
+}
+
 }  // namespace
 }  // namespace vexilo::cli
