@@ -200,6 +200,7 @@ bool RunAvrRow(Command command, Workspace& ws, Rig& rig, port::Operator& op,
     case Command::ProgramEepromExt:
     case Command::ProgramFull:
     case Command::VerifyEepromExt:
+    case Command::Detect:
       return false;
   }
   return false;

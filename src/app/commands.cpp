@@ -2,6 +2,7 @@
 
 #include "app/chip_check.h"
 #include "app/command_frames.h"
+#include "app/detect.h"
 #include "app/progress_estimate.h"
 #include "image/hex_to_int.h"
 #include "sim/isa/helper_process.h"
@@ -157,6 +158,12 @@ CommandResult RunCommand(Command command, Workspace& ws, Rig& rig, port::Operato
       case Command::VerifyEepromExt:
         result.ran = RunExtEepromCommand(command, ws, rig, watch);
         break;
+      case Command::Detect:
+        ws.detected.clear();
+        for (const CardType* found : DetectCard(ws, rig, watch))
+          ws.detected.emplace_back(found->text);
+        result.ran = true;
+        break;
       case Command::ProgramFull:
         result.ran = card->family == Family::Avr ? RunFullAvrProgramming(ws, rig, watch)
                                                  : RunFullPicProgramming(ws, rig, watch);
@@ -205,6 +212,7 @@ std::optional<Command> CommandFromName(std::string_view verb, std::string_view w
       {"verify", "flash+eeprom-int", Command::VerifyFlashEepromInt},
       {"erase", "", Command::Erase},
       {"set-bits", "", Command::SetBits},
+      {"detect", "", Command::Detect},
   };
   for (const Name& n : kNames) {
     if (n.verb == verb && n.what == what) return n.command;

@@ -180,6 +180,7 @@ bool RunPicRow(Command command, Workspace& ws, Rig& rig, port::Operator& op, Pic
     case Command::ProgramEepromExt:
     case Command::ProgramFull:
     case Command::VerifyEepromExt:
+    case Command::Detect:
       return false;
   }
   return false;

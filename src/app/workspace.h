@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/card_catalogue.h"
 #include "app/language_pack.h"
@@ -63,6 +64,8 @@ class Workspace {
     bool done = false;
   };
   ChipCheck chipCheck;
+  // The card type texts the last "Detect card" found fitting (empty: nothing answered).
+  std::vector<std::string> detected;
   std::atomic<uint8_t> StopRequest{0};
 
  private:
