@@ -65,7 +65,8 @@ void CheckSimFaults(const std::vector<std::string>& faults, const CardType& card
     sim::SimFaults one;
     sim::AddFault(one, entry);
     const sim::PhoenixFaults& p = one.phoenix;
-    const bool phoenix = p.wrongAtr || p.noLoader || p.silentAfter.has_value();
+    const bool phoenix = p.wrongAtr || p.noLoader || p.silentAfter.has_value() ||
+                         p.readReplies != sim::ReadReplies::Normal;
     const std::string name = entry.substr(0, entry.find('='));
     if (phoenix && !card.HasExternalEeprom()) {
       throw sim::FaultError("fault " + name + ": the " + std::string(card.text) +

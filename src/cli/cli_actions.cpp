@@ -119,7 +119,8 @@ std::string ActionsHelp() {
          "\n"
          "Simulator faults (--sim-fault, repeatable): no-card, no-echo, silent-after=N, "
          "slow-chip,\n"
-         "  stuck-bit=ADDR:BIT[:VALUE], chip-clock=HZ (AVR), no-loader, wrong-atr\n"
+         "  stuck-bit=ADDR:BIT[:VALUE], chip-clock=HZ (AVR), no-loader, wrong-atr,\n"
+         "  loader-replies=memory-failure|bad-check|foreign\n"
          "\n"
          "Exit status: 0 all actions succeeded, 1 an action failed (an error line, a difference,\n"
          "a bad file), 2 usage error.\n";
