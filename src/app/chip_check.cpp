@@ -52,7 +52,9 @@ bool Mismatch(Workspace& ws, port::OperationContext& ctx, const std::string& pre
   }
   ctx.errorFlag = 1;
   ctx.op.LogError(prefix + " : ERROR - " + what + ": nothing written" +
-                  (noChip ? hint : " (choose the card type that fits, or write any chip)"));
+                  (noChip ? hint
+                          : " (choose the card type that fits; \"Write any chip\" on the Setup "
+                            "tab, or --force, writes anyway)"));
   return false;
 }
 
