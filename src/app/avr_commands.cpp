@@ -1,6 +1,7 @@
 // The command sequences of the four AVR card types.
 #include <array>
 
+#include "app/chip_check.h"
 #include "app/command_frames.h"
 #include "app/write_speed.h"
 #include "avr/avr_operations.h"
@@ -51,8 +52,11 @@ const AvrCardRow* AvrRowFor(const CardType& card) {
 // again in reverse order, also when an operation throws. `leaveProgrammingMode` false: the
 // session is closed with the chip still in programming mode, as the config-bit commands do.
 // `spiFailureIsError`: a chip that does not enter programming mode sets the error flag.
+// A chip that is not the card type's runs no operation of a write, except where every step
+// `testsErrorFlag` (the programming sequences, which then end with their error line).
 void RunAvrFrame(Workspace& ws, Rig& rig, port::Operator& op, const FrameOps& ops,
-                 bool leaveProgrammingMode = true, bool spiFailureIsError = false) {
+                 bool leaveProgrammingMode = true, bool spiFailureIsError = false,
+                 bool testsErrorFlag = false) {
   bool inProgrammingMode = false;
   RunFrame(
       ws, rig, op, AdapterMode::Avr, true, "ATMEL SPI",
@@ -62,6 +66,10 @@ void RunAvrFrame(Workspace& ws, Rig& rig, port::Operator& op, const FrameOps& op
           return;
         }
         inProgrammingMode = true;
+        if (!CheckAvrChip(ws, ctx) && !testsErrorFlag) {
+          if (!leaveProgrammingMode) avr::AtmelSpiOff(ctx);
+          return;
+        }
         ops(ctx);
       },
       [&](AvrContext& ctx, bool threw) {
@@ -78,16 +86,15 @@ void EraseChip(AvrContext& ctx, const AvrCardRow& row, EraseVariant erase) {
 }
 
 // The ATmega163 takes up to 16 ms to program a FLASH page in serial programming mode (its
-// data sheet; the Setup tab's note says 15-18 ms), and it has no polling this program uses: a
-// shorter Write Delay reads back before the cell is written.
-void HintFlashWriteDelay(const Workspace& ws, port::Operator& op, const AvrCardRow& row) {
-  constexpr unsigned kAtmega163FlashMs = 15;
-  // With Fast write the chip is polled: no delay to get wrong.
-  if (row.writeFlash != AvrChip::ATmega163 || ws.settings.fastWrite) return;
+// data sheet), and it has no polling this program uses: the FLASH writes wait at least that
+// long whatever the Write Delay says, and the log says so once.
+void NoteFlashWriteFloor(const Workspace& ws, port::Operator& op, const AvrCardRow& row) {
+  const avr::AvrChipRow& chip = avr::ChipRow(row.writeFlash);
   const unsigned delayMs = image::DecimalToByte(ws.settings.avrDelay);
-  if (delayMs >= kAtmega163FlashMs) return;
-  op.Log("ATMEL WRITE FLASH : Write Delay " + std::to_string(delayMs) +
-         " ms - the ATmega163 needs 15-18 ms (Setup tab)");
+  if (delayMs >= chip.flashPageFloorMs) return;
+  op.Log("ATMEL WRITE FLASH : Write Delay " + std::to_string(delayMs) + " ms - the " + chip.name +
+         " writes a page in up to " + std::to_string(chip.flashPageFloorMs) + " ms: waiting " +
+         std::to_string(chip.flashPageFloorMs) + " ms");
 }
 
 void WriteConfigBits(Workspace& ws, AvrContext& ctx, const AvrCardRow& row) {
@@ -132,7 +139,7 @@ void ProgramWithoutLoader(Workspace& ws, Rig& rig, port::Operator& op, const Avr
         avr::AtmelSpiOff(ctx);
         ResultLine(ws, ctx.op, "ATMEL WRITE");
       },
-      false);
+      false, false, true);
 }
 
 // Runs the AVR row of `command`; false when the card type has no such command.
@@ -159,7 +166,7 @@ bool RunAvrRow(Command command, Workspace& ws, Rig& rig, port::Operator& op,
           ws, rig, op, [&](AvrContext& c) { avr::ReadConfig(c, *ws.FuseDialogOfCard()); }, false);
       return true;
     case Command::ProgramFlash:
-      HintFlashWriteDelay(ws, op, row);
+      NoteFlashWriteFloor(ws, op, row);
       RunAvrFrame(ws, rig, op, [&](AvrContext& c) { WriteFlash(ws, c, row); });
       return true;
     case Command::ProgramEepromInt:
@@ -168,7 +175,7 @@ bool RunAvrRow(Command command, Workspace& ws, Rig& rig, port::Operator& op,
       });
       return true;
     case Command::ProgramFlashEepromInt:
-      HintFlashWriteDelay(ws, op, row);
+      NoteFlashWriteFloor(ws, op, row);
       ProgramWithoutLoader(ws, rig, op, row);
       return true;
     case Command::VerifyFlash:
@@ -197,6 +204,7 @@ bool RunAvrRow(Command command, Workspace& ws, Rig& rig, port::Operator& op,
     case Command::ProgramEepromExt:
     case Command::ProgramFull:
     case Command::VerifyEepromExt:
+    case Command::Detect:
       return false;
   }
   return false;
@@ -208,7 +216,7 @@ bool RunAvrRow(Command command, Workspace& ws, Rig& rig, port::Operator& op,
 void ProgramChipAfterLoader(Workspace& ws, Rig& rig, port::Operator& op, const AvrCardRow& row) {
   RunAvrFrame(
       ws, rig, op, [&](AvrContext& ctx) { ProgramChip(ws, ctx, row, EraseVariant::Pause10Ms); },
-      true, true);
+      true, true, true);
 }
 
 }  // namespace
@@ -217,7 +225,7 @@ bool RunFullAvrProgramming(Workspace& ws, Rig& rig, port::Operator& op) {
   const AvrCardRow* row = AvrRowFor(*ws.Card());
   const std::optional<extee::LoaderFamily> family = LoaderFamilyOf(*ws.Card());
   if (!row || !family) return false;
-  HintFlashWriteDelay(ws, op, *row);
+  NoteFlashWriteFloor(ws, op, *row);
   ws.ErrorFlag = 0;
   // The loader: erase, programming mode again, the loader's words. Programming mode that
   // cannot be entered ends the sequence.
@@ -230,6 +238,7 @@ bool RunFullAvrProgramming(Workspace& ws, Rig& rig, port::Operator& op) {
           return;
         }
         spiOn = true;
+        CheckAvrChip(ws, ctx);  // a chip that is not the card's sets the error flag
         if (!ws.ErrorFlag) EraseChip(ctx, *row, EraseVariant::Pause10Ms);
         if (!ws.ErrorFlag && !avr::AtmelSpiOn(ctx)) ws.ErrorFlag = 1;
         if (!ws.ErrorFlag) {

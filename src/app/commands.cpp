@@ -1,8 +1,11 @@
 #include "app/commands.h"
 
+#include "app/chip_check.h"
 #include "app/command_frames.h"
+#include "app/detect.h"
 #include "app/progress_estimate.h"
 #include "image/hex_to_int.h"
+#include "sim/isa/helper_process.h"
 
 namespace vexilo::app {
 namespace {
@@ -146,6 +149,7 @@ CommandResult RunCommand(Command command, Workspace& ws, Rig& rig, port::Operato
   // log lines whatever ran before (a PIC16F876 FLASH write of a blank image says OK also
   // after a failed verify), and the command's own result can be told from the flag.
   ws.ErrorFlag = 0;
+  ws.chipCheck = {.writes = CommandWritesChip(command), .done = false};
   try {
     CheckSettingsFor(command, *card, ws);
     switch (command) {
@@ -153,6 +157,12 @@ CommandResult RunCommand(Command command, Workspace& ws, Rig& rig, port::Operato
       case Command::ProgramEepromExt:
       case Command::VerifyEepromExt:
         result.ran = RunExtEepromCommand(command, ws, rig, watch);
+        break;
+      case Command::Detect:
+        ws.detected.clear();
+        for (const CardType* found : DetectCard(ws, rig, watch))
+          ws.detected.emplace_back(found->text);
+        result.ran = true;
         break;
       case Command::ProgramFull:
         result.ran = card->family == Family::Avr ? RunFullAvrProgramming(ws, rig, watch)
@@ -162,6 +172,12 @@ CommandResult RunCommand(Command command, Workspace& ws, Rig& rig, port::Operato
         result.ran = card->family == Family::Avr ? RunAvrCommand(command, ws, rig, watch)
                                                  : RunPicCommand(command, ws, rig, watch);
     }
+  } catch (const sim::isa::HelperError& e) {
+    // The simulated card's helper program failed or hung: the command ends there.
+    ws.ErrorFlag = 1;
+    result.ran = true;
+    watch.LogError(e.what());
+    result.failed = true;
   } catch (const std::exception& e) {
     ws.ErrorFlag = 1;
     result.ran = true;
@@ -196,6 +212,7 @@ std::optional<Command> CommandFromName(std::string_view verb, std::string_view w
       {"verify", "flash+eeprom-int", Command::VerifyFlashEepromInt},
       {"erase", "", Command::Erase},
       {"set-bits", "", Command::SetBits},
+      {"detect", "", Command::Detect},
   };
   for (const Name& n : kNames) {
     if (n.verb == verb && n.what == what) return n.command;

@@ -27,6 +27,7 @@ enum class Command {
   VerifyFlashEepromInt,   // "Weryfikacja FLASH/EEPROM int"
   Erase,                  // "&Kasuj"
   SetBits,                // "&Set BIT"
+  Detect,                 // "Detect card": which card is in the reader (Workspace::detected)
 };
 
 // The result of a command as a script sees it.

@@ -71,6 +71,8 @@ PackHeader ReadPackHeader(std::istream& in) {
 
 }  // namespace
 
+constexpr char kDetectCardCaption[] = "Wykr&yj kartę";
+
 LanguageTexts BuiltInTexts() {
   static const char* const kCaptions[27] = {"&Wczytaj Plik",
                                             "&Zapisz Plik",
@@ -101,6 +103,7 @@ LanguageTexts BuiltInTexts() {
                                             "Weryfikacja FLASH/EEPROM int"};
   LanguageTexts texts;
   for (int key : kLanguageKeys) texts[key] = key <= 27 ? kCaptions[key - 1] : "";
+  texts[kDetectCardKey] = kDetectCardCaption;
   return texts;
 }
 
@@ -163,6 +166,8 @@ std::optional<LanguageTexts> LoadLanguagePack(const std::string& langDir,
     texts[key] = text;
     previous = std::move(text);
   }
+  texts[kDetectCardKey] =
+      ini.GetValue("TXT", std::to_string(kDetectCardKey).c_str(), kDetectCardCaption);
   return texts;
 }
 

@@ -25,7 +25,12 @@ inline constexpr std::array<int, 37> kLanguageKeys{
     1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13,  14,  15,  16,  17,  18, 19,
     20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 100, 101, 102, 103, 104, 105};
 
-// The window's own texts (its Polish captions); 28 .. 31 and 100 .. 105 are empty.
+// The caption of the "Detect card" tool button, [TXT] key 32 of the packs of this program; a
+// pack without it leaves the window's own caption.
+inline constexpr int kDetectCardKey = 32;
+
+// The window's own texts (its Polish captions, and the Detect card caption); 28 .. 31 and
+// 100 .. 105 are empty.
 LanguageTexts BuiltInTexts();
 
 // A pack holds 37 short texts; a larger file is no pack.

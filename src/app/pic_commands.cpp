@@ -1,4 +1,5 @@
 // The command sequences of the two PIC card types.
+#include "app/chip_check.h"
 #include "app/command_frames.h"
 #include "app/option_panels.h"
 #include "app/write_speed.h"
@@ -13,12 +14,19 @@ using pic::PicChip;
 using pic::PicContext;
 
 // The PIC frame: the operations enter and leave programming mode themselves; after an
-// exception MCLR is brought down before the session closes.
+// exception MCLR is brought down before the session closes. A chip that is not the card
+// type's runs no operation of a write, except where every step `testsErrorFlag` (the
+// programming sequences, which then end with their error line).
 void RunPicFrame(Workspace& ws, Rig& rig, port::Operator& op, const FrameOps& ops,
-                 bool burst = true) {
-  RunFrame(ws, rig, op, AdapterMode::Pic, burst, "PIC", ops, [](PicContext& ctx, bool threw) {
-    if (threw) ctx.session.SetMCLR(0);
-  });
+                 bool burst = true, bool testsErrorFlag = false) {
+  RunFrame(
+      ws, rig, op, AdapterMode::Pic, burst, "PIC",
+      [&](PicContext& ctx) {
+        if (CheckPicChip(ws, ctx) || testsErrorFlag) ops(ctx);
+      },
+      [](PicContext& ctx, bool threw) {
+        if (threw) ctx.session.SetMCLR(0);
+      });
 }
 
 // The PIC protocol has no acknowledge: with no card in the reader, or the adapter still in
@@ -113,10 +121,13 @@ void ProgramChip(Workspace& ws, PicContext& ctx, PicChip chip) {
 // The chip's own memories, then the result line.
 void ProgramWithoutLoader(Workspace& ws, Rig& rig, port::Operator& op, PicChip chip) {
   ws.ErrorFlag = 0;
-  RunPicFrame(ws, rig, op, [&](PicContext& ctx) {
-    ProgramChip(ws, ctx, chip);
-    ResultLine(ws, ctx.op, "PIC WRITE");
-  });
+  RunPicFrame(
+      ws, rig, op,
+      [&](PicContext& ctx) {
+        ProgramChip(ws, ctx, chip);
+        ResultLine(ws, ctx.op, "PIC WRITE");
+      },
+      true, true);
 }
 
 bool RunPicRow(Command command, Workspace& ws, Rig& rig, port::Operator& op, PicChip chip) {
@@ -175,6 +186,7 @@ bool RunPicRow(Command command, Workspace& ws, Rig& rig, port::Operator& op, Pic
     case Command::ProgramEepromExt:
     case Command::ProgramFull:
     case Command::VerifyEepromExt:
+    case Command::Detect:
       return false;
   }
   return false;
@@ -189,19 +201,23 @@ bool RunFullPicProgramming(Workspace& ws, Rig& rig, port::Operator& op) {
   const PicChip chip = card == Chip::PIC16F84 ? PicChip::PIC16F84 : PicChip::PIC16F876;
   const std::string& delay = ws.settings.picDelay;
   ws.ErrorFlag = 0;
-  RunPicFrame(ws, rig, op, [&](PicContext& ctx) {
-    if (!ws.ErrorFlag) pic::Erase(ctx, chip);
-    if (!ws.ErrorFlag) {
-      if (auto loader = CardLoader(ws, rig, op, *family)) {
-        extee::WritePicLoader(ctx, chip, *loader, delay, PicCycleAfterErase(ws.settings));
-      }
-    }
-  });
+  RunPicFrame(
+      ws, rig, op,
+      [&](PicContext& ctx) {
+        if (!ws.ErrorFlag) pic::Erase(ctx, chip);
+        if (!ws.ErrorFlag) {
+          if (auto loader = CardLoader(ws, rig, op, *family)) {
+            extee::WritePicLoader(ctx, chip, *loader, delay, PicCycleAfterErase(ws.settings));
+          }
+        }
+      },
+      true, true);
   // The PIC16F84 loader takes longer to start than the PIC16F876 one.
   const unsigned settleMs = chip == PicChip::PIC16F84 ? 1500 : 1000;
   if (!ws.ErrorFlag) WriteExtEepromStep(ws, rig, op, settleMs);
   if (!ws.ErrorFlag) {
-    RunPicFrame(ws, rig, op, [&](PicContext& ctx) { ProgramChip(ws, ctx, chip); });
+    RunPicFrame(
+        ws, rig, op, [&](PicContext& ctx) { ProgramChip(ws, ctx, chip); }, true, true);
   }
   ResultLine(ws, op, "PIC WRITE");
   return true;

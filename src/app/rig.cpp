@@ -26,9 +26,19 @@ std::unique_ptr<sim::SimBackend> MakeSimulator(const RigOptions& options, Worksp
                                                const sim::CardStateLock* state) {
   sim::SimOptions sim;
   const CardType* card = ws.Card() ? ws.Card() : FindCardType(kDefaultCardType);
-  CheckSimFaults(options.simFaults, *card);
+  CheckSimFaults(options.simFaults, *card, ws.settings.simCard);
   sim.card = SimCardType(*card);
   sim.eepromBytes = ExtEepromBytes(*card, ws.options);
+  if (!options.simChip.empty()) {
+    const std::optional<sim::CardType> inReader = sim::CardTypeWithChip(options.simChip);
+    if (!inReader) {
+      throw std::invalid_argument("simulated chip \"" + options.simChip + "\": not one of " +
+                                  sim::kSimChipNames);
+    }
+    // Another card in the reader brings its own 24Cxx, of its default size.
+    if (*inReader != sim.card) sim.eepromBytes = 0;
+    sim.card = *inReader;
+  }
   sim.comIndex = ws.settings.avrPicCom;
   sim.faults = sim::ParseFaults(options.simFaults);
   if (ws.settings.simCard == "isa") sim.phoenix = sim::PhoenixModel::Isa;
@@ -49,8 +59,32 @@ std::unique_ptr<sim::SimBackend> MakeSimulator(const RigOptions& options, Worksp
 
 }  // namespace
 
-void CheckSimFaults(const std::vector<std::string>& faults, const CardType& card) {
+void CheckSimFaults(const std::vector<std::string>& faults, const CardType& card,
+                    const std::string& simCard) {
   const sim::SimFaults parsed = sim::ParseFaults(faults);
+  // A fault the chosen card cannot plant would give a clean run that tests nothing.
+  for (const std::string& entry : faults) {
+    sim::SimFaults one;
+    sim::AddFault(one, entry);
+    const sim::PhoenixFaults& p = one.phoenix;
+    const bool phoenix = p.wrongAtr || p.noLoader || p.silentAfter.has_value() ||
+                         p.readReplies != sim::ReadReplies::Normal;
+    const std::string name = entry.substr(0, entry.find('='));
+    if (phoenix && !card.HasExternalEeprom()) {
+      throw sim::FaultError("fault " + name + ": the " + std::string(card.text) +
+                            " has no card loader to plant it in; the card types with a 24Cxx "
+                            "take it");
+    }
+    if (phoenix && simCard == "isa") {
+      throw sim::FaultError("fault " + name +
+                            ": the ISA card runs the loader in the chip as it is and cannot "
+                            "plant it; the behavioural card (--sim-card behavioural) takes it");
+    }
+    if (one.chip.avrClockHz != 0 && card.family != Family::Avr) {
+      throw sim::FaultError("fault " + name + ": the " + std::string(card.text) +
+                            " has no AVR chip; the AVR card types take it");
+    }
+  }
   if (!parsed.chip.stuck) return;
   const uint32_t address = parsed.chip.stuck->byteAddress;
   // Byte addresses in program memory; a PIC word w is bytes 2w (low) and 2w + 1 (high).

@@ -36,6 +36,9 @@ struct RigOptions {
   uint16_t ioBase = 0;
   std::vector<std::string> simFaults;  // fault names of the simulator
   std::string simStateFile;            // the simulated card's memories between runs
+  // The chip in the simulated reader when it is not the card type's ("atmega163"): the card
+  // of that chip, with its own 24Cxx. Empty: the card type's own card.
+  std::string simChip;
   // The simulated adapter's mode switch as the previous rig left it: one adapter serves
   // every card, and it keeps the mode of its last burst. Unset: the state file's, else
   // Phoenix (the mode at power-up).
@@ -95,9 +98,12 @@ class Rig {
 // The simulated card that stands for a card type.
 sim::CardType SimCardType(const CardType& card);
 
-// Checks the simulator fault names for a card type: an unknown name or bad value, and a stuck
-// bit beyond the chip's program memory, throw std::invalid_argument naming the fault.
-void CheckSimFaults(const std::vector<std::string>& faults, const CardType& card);
+// Checks the simulator fault names for a card type and the simulated card on the Phoenix
+// reader (Settings::simCard): an unknown name or bad value, a stuck bit beyond the chip's
+// program memory, and a fault that card cannot plant throw std::invalid_argument naming the
+// fault and which card takes it.
+void CheckSimFaults(const std::vector<std::string>& faults, const CardType& card,
+                    const std::string& simCard = "behavioural");
 
 // The simulator's cards on the Phoenix reader (Settings::simCard), for help texts.
 inline constexpr const char* kSimCardNames = "behavioural|isa";

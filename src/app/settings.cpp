@@ -23,6 +23,8 @@ constexpr char kFtdiSection[] = "FTDI";
 // Settings of this program's own that the Windows program never had.
 constexpr char kFastWriteSection[] = "Fast write";
 constexpr char kFastWriteKey[] = "enabled";
+constexpr char kCardCheckSection[] = "Card check";
+constexpr char kAnyChipKey[] = "write any chip";
 
 // Windows profile files use DOS line ends and no spaces around "=".
 void ConfigureIni(CSimpleIniA& ini) {
@@ -114,6 +116,7 @@ Settings SettingsFromIni(const CSimpleIniA& ini) {
   s.language = Text(ini, "Language", "lang", d.language);
   s.cardType = Text(ini, "TYP", "KARTA", d.cardType);
   s.fastWrite = Box(ini, kFastWriteSection, kFastWriteKey, d.fastWrite);
+  s.writeAnyChip = Box(ini, kCardCheckSection, kAnyChipKey, d.writeAnyChip);
   s.portBackend = Text(ini, kBackendSection, "backend", d.portBackend);
   s.simCard = Text(ini, kBackendSection, "sim card", d.simCard);
   if (s.simCard != "isa") s.simCard = d.simCard;
@@ -161,6 +164,7 @@ void SaveSettings(const std::string& path, const Settings& s) {
   ini.SetValue("Veryfi", "eeprom", s.verifyEeprom ? "1" : "0");
   ini.SetValue("Language", "lang", s.language.c_str());
   ini.SetValue(kFastWriteSection, kFastWriteKey, s.fastWrite ? "1" : "0");
+  ini.SetValue(kCardCheckSection, kAnyChipKey, s.writeAnyChip ? "1" : "0");
   ini.SetValue(kBackendSection, "backend", s.portBackend.c_str());
   ini.SetValue(kBackendSection, "sim card", s.simCard.c_str());
   for (int i = 0; i < 4; ++i) {

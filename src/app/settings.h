@@ -20,6 +20,9 @@ struct Settings {
   // "Fast write": whole ATmega pages and polling instead of the fixed write delays, the
   // PIC16F876's programming-only cycle after a bulk erase. Off: the writes as they always were.
   bool fastWrite = false;
+  // Write to whatever chip is in the reader: the signature or device ID that does not fit the
+  // card type is logged, but the write goes on. Off: such a write is refused.
+  bool writeAnyChip = false;
   std::string language = "lang";
   std::string cardType = "Fun Card - 90S8515 + 24Cxx";
 

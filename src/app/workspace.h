@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/card_catalogue.h"
 #include "app/language_pack.h"
@@ -58,6 +59,15 @@ class Workspace {
   WindowTexts windowTexts;
 
   uint8_t ErrorFlag = 0;
+  // The chip check of the command that runs: whether the command writes to the chip, and
+  // whether the chip in the reader has been looked at yet (once per command).
+  struct ChipCheck {
+    bool writes = false;
+    bool done = false;
+  };
+  ChipCheck chipCheck;
+  // The card type texts the last "Detect card" found fitting (empty: nothing answered).
+  std::vector<std::string> detected;
   std::atomic<uint8_t> StopRequest{0};
 
  private:

@@ -1,5 +1,7 @@
 #include "avr/chip_table.h"
 
+#include <algorithm>
+
 namespace vexilo::avr {
 namespace {
 
@@ -11,6 +13,7 @@ constexpr AvrChipRow kRows[] = {
     {
         .chip = AvrChip::AT90S8515,
         .name = "AT90S8515",
+        .signature = {0x1E, 0x93, 0x01},
         .flashWords = 4096,
         .eepromBytes = 512,
         .flashWrite = FlashWriteMethod::ByteByByte,
@@ -19,6 +22,7 @@ constexpr AvrChipRow kRows[] = {
         .eepromReadPauseMs = 50,
         .erase = EraseVariant::Pause10Ms,
         .eraseTimeMs = 8,
+        .flashPageFloorMs = 0,
         .hasFuseDialog = false,
         .pageWords = 0,
         .flashWriteMaxUs = 9000,
@@ -28,6 +32,7 @@ constexpr AvrChipRow kRows[] = {
     {
         .chip = AvrChip::ATmega8515,
         .name = "ATmega8515",
+        .signature = {0x1E, 0x93, 0x06},
         .flashWords = 4096,
         .eepromBytes = 512,
         .flashWrite = FlashWriteMethod::PagePerWord,
@@ -36,6 +41,7 @@ constexpr AvrChipRow kRows[] = {
         .eepromReadPauseMs = 50,
         .erase = EraseVariant::Pause20Ms,
         .eraseTimeMs = 9,
+        .flashPageFloorMs = 0,
         .hasFuseDialog = true,
         .pageWords = 32,
         .flashWriteMaxUs = 4500,
@@ -45,6 +51,7 @@ constexpr AvrChipRow kRows[] = {
     {
         .chip = AvrChip::ATmega163,
         .name = "ATmega163",
+        .signature = {0x1E, 0x94, 0x02},
         .flashWords = 8192,
         .eepromBytes = 512,
         .flashWrite = FlashWriteMethod::PagePerWord,
@@ -53,6 +60,7 @@ constexpr AvrChipRow kRows[] = {
         .eepromReadPauseMs = 100,
         .erase = EraseVariant::Pause20Ms,
         .eraseTimeMs = 32,
+        .flashPageFloorMs = 16,
         .hasFuseDialog = true,
         .pageWords = 64,
         .flashWriteMaxUs = 16000,
@@ -62,6 +70,7 @@ constexpr AvrChipRow kRows[] = {
     {
         .chip = AvrChip::ATmega128,
         .name = "ATmega128",
+        .signature = {0x1E, 0x97, 0x02},
         .flashWords = 65536,
         .eepromBytes = 4096,
         .flashWrite = FlashWriteMethod::PagePerWord,
@@ -70,6 +79,7 @@ constexpr AvrChipRow kRows[] = {
         .eepromReadPauseMs = 100,
         .erase = EraseVariant::Pause20Ms,
         .eraseTimeMs = 9,
+        .flashPageFloorMs = 0,
         .hasFuseDialog = true,
         .pageWords = 128,
         .flashWriteMaxUs = 4500,
@@ -86,6 +96,10 @@ std::span<const AvrChipRow> ChipRows() { return kRows; }
 
 bool CanPoll(const AvrChipRow& row, uint8_t value) {
   return value != 0xFF && value != row.pollBusyValues[0] && value != row.pollBusyValues[1];
+}
+
+uint8_t FlashWriteDelayMs(const AvrChipRow& row, uint8_t writeDelayMs) {
+  return static_cast<uint8_t>(std::max<unsigned>(writeDelayMs, row.flashPageFloorMs));
 }
 
 unsigned ErasePauseMs(EraseVariant variant) { return variant == EraseVariant::Pause10Ms ? 10 : 20; }

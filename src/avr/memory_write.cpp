@@ -65,7 +65,7 @@ void WriteWordsWithFixedDelay(AvrContext& ctx, const AvrChipRow& row,
 uint32_t WriteFlash(AvrContext& ctx, AvrChip chip, const image::MemoryImage& flash,
                     const std::string& avrDelay, WriteWait wait) {
   const AvrChipRow& row = ChipRow(chip);
-  const uint8_t delayMs = image::DecimalToByte(avrDelay);
+  const uint8_t delayMs = FlashWriteDelayMs(row, image::DecimalToByte(avrDelay));
   OperationLog log(ctx, "WRITE", "FLASH");
   log.Line("START");
   const uint32_t length = ImageLength(flash, row.flashWords, kBlankWord);
@@ -92,7 +92,7 @@ uint64_t FixedDelayFlashWriteUs(AvrChip chip, const image::MemoryImage& flash,
   const AvrChipRow& row = ChipRow(chip);
   uint64_t delayUs = 0;
   try {
-    delayUs = uint64_t{image::DecimalToByte(avrDelay)} * 1000;
+    delayUs = uint64_t{FlashWriteDelayMs(row, image::DecimalToByte(avrDelay))} * 1000;
   } catch (const image::ConversionError&) {
     return 0;
   }

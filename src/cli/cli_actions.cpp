@@ -27,6 +27,7 @@ const std::vector<VerbSpec>& Verbs() {
       {"verify", 1, {"flash", "eeprom-int", "eeprom-ext", "flash+eeprom-int"}},
       {"erase", 0, {}},
       {"set-bits", 0, {}},
+      {"detect", 0, {}},
       {"set", kNameValues, {}},
       {"port", 1, {"open", "close"}},
       {"line", 2, {"tx", "rts", "dtr"}},
@@ -110,6 +111,9 @@ std::string ActionsHelp() {
          "                                          compare the card with the image\n"
          "  erase                                   chip erase (asks first; --yes answers)\n"
          "  set-bits                                write the lock or fuse bits\n"
+         "  detect                                  find out which card is in the reader (AVR,\n"
+         "                                          PIC, then Phoenix mode) and take its card\n"
+         "                                          type for the actions after it\n"
          "\n"
          "Adapter test actions:\n"
          "  port open|close                         open or close a session on the AVR/PIC port\n"
@@ -123,8 +127,8 @@ std::string ActionsHelp() {
          "  \"ATMega Card - ATMega163 + 24Cx\", \"NeooCard - ATMega8515 + 24Cx\"\n"
          "\n"
          "Simulator faults (--sim-fault, repeatable): no-card, no-echo, silent-after=N,\n"
-         "  slow-chip, stuck-bit=ADDR:BIT[:VALUE], chip-clock=HZ, no-loader, wrong-atr\n"
-         "  (chip-clock for the AVR cards only)\n"
+         "  slow-chip, stuck-bit=ADDR:BIT[:VALUE], chip-clock=HZ, no-loader, wrong-atr,\n"
+         "  loader-replies=memory-failure|bad-check|foreign (chip-clock for the AVR cards only)\n"
          "\n"
          "Examples:\n"
          "  vexilo-cli --card fun load flash card.hex program flash verify flash\n"

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iomanip>
@@ -10,6 +11,7 @@
 
 #include "app/card_catalogue.h"
 #include "app/commands.h"
+#include "app/detect.h"
 #include "app/language_pack.h"
 #include "app/mode_switch.h"
 #include "app/option_panels.h"
@@ -45,6 +47,8 @@ struct Options {
   std::string simState;
   std::vector<std::string> simFaults;
   std::string simCard;
+  std::string simChip;
+  bool force = false;
   bool yes = false;
   bool fastWrite = false;
   std::vector<std::string> actionWords;
@@ -190,6 +194,7 @@ class Runner {
     }
     if (options_.com) ws_.settings.avrPicCom = ws_.settings.phoenixCom = options_.com - 1;
     if (options_.fastWrite) ws_.settings.fastWrite = true;
+    if (options_.force) ws_.settings.writeAnyChip = true;
     if (!options_.simCard.empty()) ws_.settings.simCard = options_.simCard;
     ApplyLanguage(ws_, err_, settingProblems_);
     std::string cardText = ws_.settings.cardType;
@@ -214,7 +219,7 @@ class Runner {
       const app::CardType* card =
           ws_.Card() ? ws_.Card() : app::FindCardType(app::kDefaultCardType);
       try {
-        app::CheckSimFaults(options_.simFaults, *card);
+        app::CheckSimFaults(options_.simFaults, *card, ws_.settings.simCard);
       } catch (const std::invalid_argument& e) {
         throw UsageError(std::string("--sim-fault: ") + e.what());
       }
@@ -267,6 +272,7 @@ class Runner {
                                  .ioBase = IoBase(),
                                  .simFaults = options_.simFaults,
                                  .simStateFile = SimStateFile(),
+                                 .simChip = options_.simChip,
                                  .simAdapterMode = std::nullopt};
       rig_ = std::make_unique<app::Rig>(rigOptions, ws_, op_);
       startUs_ = rig_->Backend().Time().NowUs();
@@ -275,9 +281,11 @@ class Runner {
   }
 
   // The simulated card keeps its memories between runs where the window keeps them, unless
-  // --sim-state names another file.
+  // --sim-state names another file. A reader given another card's chip (--sim-chip) holds
+  // a card of its own for the run, not the one kept for the card type.
   std::string SimStateFile() const {
-    if (!options_.simState.empty() || ws_.settings.portBackend != "sim" || !ws_.Card()) {
+    if (!options_.simState.empty() || ws_.settings.portBackend != "sim" || !ws_.Card() ||
+        !options_.simChip.empty()) {
       return options_.simState;
     }
     const std::string dir = app::DefaultSimStateDir();
@@ -323,6 +331,7 @@ class Runner {
     if (a.verb == "port" || a.verb == "line" || a.verb == "cts" || a.verb == "burst") {
       return RunTestAction(a);
     }
+    if (a.verb == "detect") return Detect();
     const app::CardType& card = RequireCard();
     if (a.verb == "show") return Show(card, a.args[0]);
     if (a.verb == "set") return Set(card, a.args);
@@ -353,6 +362,18 @@ class Runner {
           std::string(options_.yes ? "" : " (give --yes to answer Yes without being asked)"));
     }
     if (result.failed) throw ActionFailed(a.verb);
+  }
+
+  // The card type that fits is taken for the actions after it (not saved); where several fit,
+  // the chosen one stays if it is among them.
+  void Detect() {
+    const std::vector<const app::CardType*> cards = app::DetectCard(ws_, TheRig(), op_);
+    if (cards.empty()) throw ActionFailed("detect");
+    const app::CardType* chosen = ws_.Card();
+    if (std::find(cards.begin(), cards.end(), chosen) == cards.end()) {
+      ws_.SetCardTypeText(std::string(cards.front()->text));
+    }
+    out_ << "card type: " << ws_.CardTypeText() << '\n';
   }
 
   void Show(const app::CardType& card, const std::string& what) {
@@ -488,6 +509,17 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
                      " (behavioural: the loader model, the default; isa: the chip runs the "
                      "loader it was given on simavr or gpsim, through vexilo-isa-card)")
       ->check(CLI::IsMember({"behavioural", "isa"}));
+  cli.add_option("--sim-chip", options.simChip,
+                 std::string("put another chip in the simulated reader than the card type's: ") +
+                     sim::kSimChipNames +
+                     " (the card of that chip, with its own 24Cxx; to try the chip check)")
+      ->check(CLI::IsMember(
+          {"at90s8515", "atmega8515", "atmega163", "atmega128", "pic16f84", "pic16f876"},
+          CLI::ignore_case));
+  cli.add_flag("--force", options.force,
+               "write to whatever chip is in the reader: a signature or device ID that does not "
+               "fit the card type is logged, not refused (default: config.cfg [Card check], "
+               "else off)");
   cli.set_version_flag("--version", std::string("vexilo-cli ") + VEXILO_VERSION,
                        "print the version and end");
   cli.add_flag("--yes,-y", options.yes, "answer Yes to every question");

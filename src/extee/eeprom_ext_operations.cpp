@@ -30,14 +30,17 @@ std::vector<uint8_t> ImageBlock(const image::MemoryImage& image, uint32_t first,
 template <typename Check>
 bool ReadBlocks(ExtOperation& op, const BlockCommand& command, std::span<uint8_t> buffer,
                 Check check) {
+  std::vector<uint8_t> trailing(command.trailingBytes);
   for (uint32_t address = 0; address < buffer.size(); address += command.dataBytes) {
     if (op.StopRequested()) return false;
     const std::span<uint8_t> block = buffer.subspan(address, command.dataBytes);
-    const BlockResult result = ReadBlock(op.Link(), command, static_cast<uint16_t>(address), block);
+    const BlockResult result =
+        ReadBlock(op.Link(), command, static_cast<uint16_t>(address), block, trailing);
     if (result != BlockResult::Done) {
       op.BlockFailed(result);
       return false;
     }
+    if (!op.ReplyFits(address, block, trailing)) return false;
     if (!check(address, std::span<const uint8_t>(block))) return false;
     op.BlockDone(address, command.dataBytes);
     op.PauseAfterBlock();

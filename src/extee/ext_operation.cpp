@@ -88,6 +88,41 @@ void ExtOperation::BlockFailed(BlockResult result) {
   }
 }
 
+bool ExtOperation::ReplyFits(uint32_t address, std::span<const uint8_t> data,
+                             std::span<const uint8_t> trailing) {
+  if (trailing.empty() || replies_ == Replies::Unchecked) return true;
+  const bool checkByte = row_.loader == LoaderFamily::Pic16F876;
+  uint8_t check = 0;
+  for (uint8_t value : data) check ^= value;
+  std::string bytes;
+  for (uint8_t value : trailing) bytes += (bytes.empty() ? "" : " ") + image::ToHex(value, 2);
+  const uint8_t sw1 = trailing[0];
+  const bool isoStatus = (sw1 & 0xF0) == 0x90 || (sw1 & 0xF0) == 0x60;
+  if (replies_ == Replies::Unknown) {
+    const bool ours = checkByte ? sw1 == check : isoStatus;
+    replies_ = ours ? Replies::Checked : Replies::Unchecked;
+    if (!ours) {
+      ctx_.op.Log(std::string(row_.name) + " : the loader closes its blocks with " + bytes +
+                  ", no " + (checkByte ? "check byte" : "ISO 7816 status") +
+                  ": its replies are not checked");
+      return true;
+    }
+  }
+  const std::string at = " : ERROR ADR[" + image::ToHex(address, 4) + "] - ";
+  if (checkByte && sw1 != check) {
+    Error(row_.reportName,
+          at.substr(3) + "check byte " + bytes + ", the data gives " + image::ToHex(check, 2));
+    return false;
+  }
+  if (!checkByte && (sw1 & 0xF0) == 0x60 && sw1 != 0x61) {
+    Error(row_.reportName, at.substr(3) + "the card answered " + bytes +
+                               (bytes == "65 81" ? " (memory failure: its 24Cxx did not answer)"
+                                                 : " (an ISO 7816 error)"));
+    return false;
+  }
+  return true;
+}
+
 void ExtOperation::DifferenceAt(uint32_t address) { reportLog_.DifferenceAt(address, true); }
 
 uint8_t ExtOperation::ImageByte(const image::MemoryImage& image, uint32_t address) {

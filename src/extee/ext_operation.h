@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "extee/extee_operations.h"
@@ -38,6 +39,13 @@ class ExtOperation {
   // The red line of a block that failed; every one sets the error flag.
   void BlockFailed(BlockResult result);
   void DifferenceAt(uint32_t address);
+  // What closed a read block, checked by the convention of this program's loaders: two status
+  // bytes where an ISO 7816 error (SW1 6x other than 61) says the loader could not read its
+  // 24Cxx, or the PIC16F876 loader's check byte, the exclusive-or of the data. A loader whose
+  // first block follows neither is taken as another's: said once, and not checked. False (red
+  // line, error flag): the block is not to be taken.
+  bool ReplyFits(uint32_t address, std::span<const uint8_t> data,
+                 std::span<const uint8_t> trailing);
 
   // A cell of the image, 0xFF beyond its end.
   static uint8_t ImageByte(const image::MemoryImage& image, uint32_t address);
@@ -55,6 +63,7 @@ class ExtOperation {
   port::OperationLog reportLog_;  // under the name of the ACK ERROR and ERROR ADR lines
   PhoenixLink link_;
   std::optional<port::SessionGuard> guard_;
+  enum class Replies { Unknown, Checked, Unchecked } replies_ = Replies::Unknown;
 };
 
 }  // namespace vexilo::extee

@@ -137,7 +137,8 @@ void WriteAvrLoaderWords(port::OperationContext& ctx, avr::AvrChip routine,
 
 void WriteAvrLoader(port::OperationContext& ctx, avr::AvrChip routine, const LoaderImage& loader,
                     const std::string& avrDelay, avr::WriteWait wait) {
-  const uint8_t delayMs = image::DecimalToByte(avrDelay);
+  const uint8_t delayMs =
+      avr::FlashWriteDelayMs(avr::ChipRow(routine), image::DecimalToByte(avrDelay));
   port::OperationLog log(ctx, "ATMEL WRITE LOADER");
   port::OperationLog flashLog(ctx, "ATMEL WRITE FLASH");
   log.Line("START");

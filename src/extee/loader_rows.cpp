@@ -142,8 +142,6 @@ uint32_t TransferBytes(LoaderFamily loader, uint32_t bytes) {
   return bytes;
 }
 
-uint8_t TxDelayFromText(const std::string& text) {
-  return image::DecimalToByte(text);
-}
+uint8_t TxDelayFromText(const std::string& text) { return image::DecimalToByte(text); }
 
 }  // namespace vexilo::extee

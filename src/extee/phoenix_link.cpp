@@ -76,12 +76,15 @@ void SkipTrailing(PhoenixLink& link, const BlockCommand& command, bool afterWrit
 }  // namespace
 
 BlockResult ReadBlock(PhoenixLink& link, const BlockCommand& command, uint16_t address,
-                      std::span<uint8_t> data) {
+                      std::span<uint8_t> data, std::span<uint8_t> trailing) {
   link.SendHeader(command.ins, address, command.p3);
   const BlockResult ack = TakeProcedureByte(link, command);
   if (ack != BlockResult::Done) return ack;
   for (uint8_t& value : data) value = link.Receive();
-  SkipTrailing(link, command);
+  for (unsigned i = 0; i < command.trailingBytes; ++i) {
+    const uint8_t value = link.Receive();
+    if (i < trailing.size()) trailing[i] = value;
+  }
   return link.Lost() ? BlockResult::NoAnswer : BlockResult::Done;
 }
 

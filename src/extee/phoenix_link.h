@@ -61,9 +61,10 @@ enum class BlockResult {
   BadStatus,  // wrong status after the data
 };
 
-// One read command: the card's data for `address` into `data` (command.dataBytes long).
+// One read command: the card's data for `address` into `data` (command.dataBytes long), and
+// what closed it (command.trailingBytes) into `trailing` when that is given.
 BlockResult ReadBlock(PhoenixLink& link, const BlockCommand& command, uint16_t address,
-                      std::span<uint8_t> data);
+                      std::span<uint8_t> data, std::span<uint8_t> trailing = {});
 // One write command with `data` (command.dataBytes long) for `address`.
 BlockResult WriteBlock(PhoenixLink& link, const BlockCommand& command, uint16_t address,
                        std::span<const uint8_t> data);

@@ -339,6 +339,18 @@ void TForm1::BuildToolBar() {
     bar->addWidget(button);
     if (i == 1) bar->addSeparator();
   }
+  // Detect card: which card is in the reader; the card type that fits is chosen.
+  detect_ = new QToolButton(bar);
+  detect_->setObjectName("ToolButtonDetect");
+  detect_->setText(Text(app::kDetectCardKey));
+  detect_->setIcon(MakeToolIcon(ToolIcon::Read));
+  detect_->setIconSize(QSize(28, 28));
+  detect_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  detect_->setAutoRaise(true);
+  detect_->setFocusPolicy(Qt::NoFocus);
+  connect(detect_, &QToolButton::clicked, this, [this] { RunCommandItem(C::Detect); });
+  bar->addSeparator();
+  bar->addWidget(detect_);
   // Stop, at the right end; enabled while a command runs.
   auto* gap = new QWidget(bar);
   gap->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
@@ -594,6 +606,12 @@ void TForm1::ConnectRunner() {
   connect(
       runner_.get(), &CommandRunner::Finished, this,
       [this](app::Command command, bool /*failed*/, bool ran) {
+        // The card type that fits the card in the reader, unless the chosen one does.
+        if (command == app::Command::Detect && ran && !ws_.detected.empty() &&
+            std::find(ws_.detected.begin(), ws_.detected.end(), ws_.CardTypeText()) ==
+                ws_.detected.end()) {
+          typ_->setEditText(Q(ws_.detected.front()));
+        }
         edits_.AfterReplace(ws_);
         ImagesChanged();
         // The last command's time stays until the next one starts.
@@ -723,6 +741,7 @@ void TForm1::SetBusy(bool busy) {
   typ_->setEnabled(!busy);
   // Everything but saving waits for the running command: ToolButton1, 4, 5, 6, 7, 10.
   for (size_t i : {0u, 2u, 3u, 4u, 5u, 6u}) toolButtons_[i]->setEnabled(!busy);
+  detect_->setEnabled(!busy);
   stop_->setEnabled(busy);
   // The adapter test pages drive the port the command uses.
   pages_->widget(kTestKoVadPage)->setEnabled(!busy);
@@ -1019,6 +1038,8 @@ void TForm1::ApplyTexts() {
     toolButtons_[i]->setText(Text(static_cast<int>(i) + 1));
     toolButtons_[i]->setToolTip(ToolTipOf(toolButtons_[i]->text()));
   }
+  detect_->setText(Text(app::kDetectCardKey));
+  detect_->setToolTip(ToolTipOf(detect_->text()));
   // The packs address the fixed items by position; the recent files after them keep theirs.
   int key = 8;
   for (size_t m = 0; m < menus_.size(); ++m) {

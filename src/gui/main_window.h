@@ -197,6 +197,7 @@ class TForm1 final : public QWidget {
   QToolBar* toolBar_ = nullptr;
   QWidget* panel1_ = nullptr;
   QToolButton* stop_ = nullptr;
+  QToolButton* detect_ = nullptr;              // "Detect card"
   std::array<QToolButton*, 7> toolButtons_{};  // ToolButton1, 2, 4, 5, 6, 7, 10
   std::array<QMenu*, 5> menus_{};              // PopupMenu1 .. PopupMenu5
   std::map<QAction*, bool> allowed_;           // what the card type allows

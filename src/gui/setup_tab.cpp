@@ -212,6 +212,14 @@ QWidget* SetupTab::BuildDelays() {
                      "PIC16F876: the shorter programming-only cycle after an erase."));
   layout->addWidget(fastWrite_);
   connect(fastWrite_, &QCheckBox::toggled, this, [this](bool on) { settings_.fastWrite = on; });
+  writeAnyChip_ = new QCheckBox(QStringLiteral("Write any chip"), column);
+  writeAnyChip_->setObjectName("write_any_chip");
+  writeAnyChip_->setToolTip(
+      QStringLiteral("Write even when the chip's signature or device ID is not the card "
+                     "type's\n(off: such a write is refused)."));
+  layout->addWidget(writeAnyChip_);
+  connect(writeAnyChip_, &QCheckBox::toggled, this,
+          [this](bool on) { settings_.writeAnyChip = on; });
   connect(verEeprom_, &QCheckBox::toggled, this, [this](bool on) { settings_.verifyEeprom = on; });
   layout->addStretch(1);
   return column;
@@ -325,6 +333,7 @@ void SetupTab::Sync() {
   autoMode_->setChecked(s.autoMode);
   verEeprom_->setChecked(s.verifyEeprom);
   fastWrite_->setChecked(s.fastWrite);
+  writeAnyChip_->setChecked(s.writeAnyChip);
   {
     const QSignalBlocker quiet(backend_);
     int index = 0;

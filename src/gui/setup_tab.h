@@ -53,6 +53,7 @@ class SetupTab final : public QWidget {
   QCheckBox* autoMode_ = nullptr;
   QCheckBox* verEeprom_ = nullptr;
   QCheckBox* fastWrite_ = nullptr;
+  QCheckBox* writeAnyChip_ = nullptr;
   QComboBox* lang_ = nullptr;
   QComboBox* backend_ = nullptr;
   QComboBox* deviceCom_ = nullptr;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <string>
 #include <utility>
 
 namespace vexilo::sim {
@@ -46,6 +48,21 @@ const CardTypeInfo& InfoFor(CardType type) {
 std::optional<CardType> CardTypeFromName(std::string_view name) {
   for (const auto& info : kCards) {
     if (name == info.text || name == info.key) return info.type;
+  }
+  return std::nullopt;
+}
+
+std::optional<CardType> CardTypeWithChip(std::string_view chipName) {
+  static constexpr std::pair<std::string_view, CardType> kChips[] = {
+      {"at90s8515", CardType::FunCard},    {"atmega8515", CardType::NeooCard},
+      {"atmega163", CardType::AtmegaCard}, {"atmega128", CardType::BlackCard},
+      {"pic16f84", CardType::WaferCard},   {"pic16f876", CardType::PicCard2},
+  };
+  std::string lower(chipName);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  for (const auto& [name, card] : kChips) {
+    if (lower == name) return card;
   }
   return std::nullopt;
 }

@@ -30,6 +30,13 @@ const CardTypeInfo& InfoFor(CardType type);
 // "neoo").
 std::optional<CardType> CardTypeFromName(std::string_view name);
 
+// The card type whose chip is named so ("atmega163", "PIC16F876"; any case): the card to put
+// in the reader for a chip.
+std::optional<CardType> CardTypeWithChip(std::string_view chipName);
+// The chip names CardTypeWithChip takes, for help texts.
+inline constexpr const char* kSimChipNames =
+    "at90s8515|atmega8515|atmega163|atmega128|pic16f84|pic16f876";
+
 // The ISA card's chip core and contacts for a card type with a 24Cxx, else null. simavr has no
 // core for the AVR cards' chips; its ATmega16 stands in for them.
 const IsaWiring* IsaWiringFor(CardType type);

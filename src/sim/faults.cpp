@@ -10,7 +10,7 @@ namespace {
 
 constexpr const char* kKnown =
     "no-card, no-echo, silent-after=N, slow-chip, stuck-bit=ADDR:BIT[:VALUE], chip-clock=HZ, "
-    "no-loader, wrong-atr";
+    "no-loader, wrong-atr, loader-replies=memory-failure|bad-check|foreign";
 
 [[noreturn]] void Fail(std::string_view entry, const std::string& why) {
   throw FaultError("fault '" + std::string(entry) + "': " + why);
@@ -60,7 +60,8 @@ void AddFault(SimFaults& faults, std::string_view entry) {
   const std::string_view name = entry.substr(0, eq);
   const bool hasValue = eq != std::string_view::npos;
   const std::string_view value = hasValue ? entry.substr(eq + 1) : std::string_view{};
-  const bool wantsValue = name == "silent-after" || name == "stuck-bit" || name == "chip-clock";
+  const bool wantsValue = name == "silent-after" || name == "stuck-bit" || name == "chip-clock" ||
+                          name == "loader-replies";
   if (wantsValue && !hasValue) Fail(entry, "needs a value");
   if (!wantsValue && hasValue) Fail(entry, "takes no value");
 
@@ -82,6 +83,16 @@ void AddFault(SimFaults& faults, std::string_view entry) {
     faults.phoenix.noLoader = true;
   } else if (name == "wrong-atr") {
     faults.phoenix.wrongAtr = true;
+  } else if (name == "loader-replies") {
+    if (value == "memory-failure") {
+      faults.phoenix.readReplies = ReadReplies::MemoryFailure;
+    } else if (value == "bad-check") {
+      faults.phoenix.readReplies = ReadReplies::BadCheck;
+    } else if (value == "foreign") {
+      faults.phoenix.readReplies = ReadReplies::Foreign;
+    } else {
+      Fail(entry, "expected memory-failure, bad-check or foreign");
+    }
   } else {
     throw FaultError("unknown fault '" + std::string(entry) + "' (known: " + kKnown + ")");
   }

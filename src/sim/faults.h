@@ -21,6 +21,11 @@ namespace vexilo::sim {
 //                              ATmega chips as delivered)
 //   no-loader                  the card loader never runs, whatever the chip holds
 //   wrong-atr                  the card answers reset with an ATR no loader sends
+//   loader-replies=KIND        the loader closes its read blocks otherwise: memory-failure
+//                              (its 24Cxx does not answer: FF data and 65 81), bad-check (the
+//                              PIC16F876 loader's check byte of the block at 0x0020 is off by
+//                              one bit), foreign
+//                              (another loader's convention: 00 bytes instead)
 struct SimFaults {
   bool noCard = false;
   bool noEcho = false;

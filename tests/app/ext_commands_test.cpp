@@ -117,8 +117,8 @@ TEST(ExtEepromCommands, WriteVerifyAndReadThroughTheLoaderInTheChip) {
     SCOPED_TRACE(card);
     Bench bench(card);
     const bool pic = std::string(card) == "wafer";
-    const std::vector<uint8_t> loader = sim::MakeSimLoaderImage(
-        pic ? sim::LoaderFamily::Pic16F84 : sim::LoaderFamily::Avr);
+    const std::vector<uint8_t> loader =
+        sim::MakeSimLoaderImage(pic ? sim::LoaderFamily::Pic16F84 : sim::LoaderFamily::Avr);
     for (size_t i = 0; i < loader.size() && i < bench.ws.flash.SizeBytes(); ++i) {
       bench.ws.flash.SetByte(static_cast<uint32_t>(i), loader[i]);
     }

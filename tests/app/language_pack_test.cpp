@@ -39,7 +39,8 @@ TEST(LanguagePacks, MissingKeyTakesTheTextBeforeIt) {
   auto packs = ScanLanguagePacks(dir.Path("lang"));
   auto texts = LoadLanguagePack(dir.Path("lang"), packs, "Partial");
   ASSERT_TRUE(texts);
-  EXPECT_EQ(texts->size(), 37u);
+  EXPECT_EQ(texts->size(), 38u);
+  EXPECT_EQ(texts->at(kDetectCardKey), BuiltInTexts().at(kDetectCardKey)) << "the window's own";
   EXPECT_EQ(texts->at(1), "p.ini");  // key 1 falls back to the file name
   EXPECT_EQ(texts->at(7), "p.ini");
   EXPECT_EQ(texts->at(9), "Load FLASH");
@@ -85,6 +86,10 @@ TEST(LanguagePacks, ShippedPacksAreCompleteAndBuiltInsMatchPolish) {
   for (const LanguagePackEntry& pack : packs) {
     auto texts = LoadLanguagePack(lang, packs, pack.displayName);
     ASSERT_TRUE(texts);
+    if (pack.displayName != "Polski") {
+      EXPECT_NE(texts->at(kDetectCardKey), builtIn.at(kDetectCardKey)) << "the pack's own";
+    }
+    EXPECT_NE(texts->at(kDetectCardKey).find('&'), std::string::npos) << "an Alt key";
     for (int key : kLanguageKeys) {
       EXPECT_FALSE(texts->at(key).empty()) << pack.fileName << " key " << key;
       // The Polish pack is the window's own captions, its menu items with Alt keys added.

@@ -260,14 +260,16 @@ uint64_t FlashWriteMs(AvrChip chip, const std::string& delay) {
   return (rig.backend.clock.NowUs() - start) / 1000;
 }
 
-TEST(AvrMemory, WriteDelayIsHeldInEightBitsWithAFloorForAtmegaEeprom) {
+TEST(AvrMemory, WriteDelayIsHeldInEightBitsWithTheAtmegaFloors) {
   EXPECT_EQ(EepromWriteMs(AvrChip::AT90S8515, "3"), 3u);
   EXPECT_EQ(EepromWriteMs(AvrChip::ATmega8515, "3"), 9u);
   EXPECT_EQ(EepromWriteMs(AvrChip::ATmega128, "12"), 12u);
   EXPECT_EQ(EepromWriteMs(AvrChip::AT90S8515, "260"), 4u);
   EXPECT_EQ(EepromWriteMs(AvrChip::ATmega163, "260"), 9u);
   EXPECT_EQ(FlashWriteMs(AvrChip::AT90S8515, "3"), 6u) << "after each byte";
-  EXPECT_EQ(FlashWriteMs(AvrChip::ATmega163, "3"), 3u) << "after each page";
+  EXPECT_EQ(FlashWriteMs(AvrChip::ATmega8515, "3"), 3u) << "after each page";
+  EXPECT_EQ(FlashWriteMs(AvrChip::ATmega163, "3"), 16u) << "its page write time";
+  EXPECT_EQ(FlashWriteMs(AvrChip::ATmega163, "20"), 20u);
   EXPECT_EQ(FlashWriteMs(AvrChip::ATmega128, "260"), 4u);
 }
 

@@ -158,6 +158,20 @@ const std::vector<FailureCase>& Cases() {
                                          "read",   "flash"};
        },
        2, "address 8192 is beyond the 8192-byte program memory"},
+      {"a fault the ISA card cannot plant names the card that takes it",
+       [](test::TempDir&) {
+         return std::vector<std::string>{"--card",      "fun",       "--sim-card", "isa",
+                                         "--sim-fault", "wrong-atr", "read",       "eeprom-ext"};
+       },
+       2,
+       "fault wrong-atr: the ISA card runs the loader in the chip as it is and cannot plant "
+       "it; the behavioural card (--sim-card behavioural) takes it"},
+      {"a loader fault on a card without a loader",
+       [](test::TempDir&) {
+         return std::vector<std::string>{"--card",          "black", "--sim-fault",
+                                         "silent-after=20", "read",  "flash"};
+       },
+       2, "the Black Card - ATMega128 has no card loader"},
   };
   return kCases;
 }

@@ -23,18 +23,23 @@ class CliSession : public CliTest {
 };
 
 constexpr char kSpiOn[] = "ATMEL SPI : TX[00] -> ACK = 53\nATMEL SPI : ON\n";
+// Programming mode and, once per command, the chip's signature.
+std::string SpiOn(const char* signature) {
+  return std::string(kSpiOn) + "ATMEL SIGNATURE : " + signature + "\n";
+}
+constexpr char kAt90s[] = "1E 93 01 (AT90S8515)";
 
 TEST_F(CliSession, ProgramAndVerifyTheExampleOnAFunCard) {
   Result r = Run({"--card", "fun", "load", "flash", Example("fun_card_demo.hex"), "program",
                   "flash", "verify", "flash"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, std::string(kSpiOn) +
+  EXPECT_EQ(r.out, SpiOn(kAt90s) +
                        "ATMEL WRITE FLASH : START\n"
                        "ATMEL WRITE FLASH : LEN[0023]\n"
                        "ATMEL WRITE FLASH : OK\n"
                        "ATMEL WRITE FLASH : STOP\n"
                        "ATMEL SPI : OFF\n" +
-                       kSpiOn +
+                       SpiOn(kAt90s) +
                        "ATMEL VERYFI FLASH : START\n"
                        "ATMEL VERYFI FLASH : OK\n"
                        "ATMEL VERYFI FLASH : STOP\n"
@@ -79,7 +84,7 @@ TEST_F(CliSession, AStuckBitIsFoundAtItsAddress) {
   r = Run({"--card", "fun", "--sim-state", state, "--sim-fault", "stuck-bit=6:0", "load", "flash",
            Example("fun_card_demo.hex"), "verify", "flash"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, std::string(kSpiOn) +
+  EXPECT_EQ(r.out, SpiOn(kAt90s) +
                        "ATMEL VERYFI FLASH : START\n"
                        "ATMEL VERYFI FLASH : ERROR ADR[0003]\n"
                        "ATMEL VERYFI FLASH : STOP\n"
@@ -123,7 +128,7 @@ TEST_F(CliSession, EraseAsksFirst) {
 
   Result yes = Run({"--card", "atmega", "--yes", "erase"});
   EXPECT_EQ(yes.status, 0);
-  EXPECT_EQ(yes.out, std::string(kSpiOn) +
+  EXPECT_EQ(yes.out, SpiOn("1E 94 02 (ATmega163)") +
                          "ATMEL ERASE : START\n"
                          "ATMEL ERASE : STOP\n"
                          "ATMEL SPI : OFF\n");
@@ -133,13 +138,13 @@ TEST_F(CliSession, FuseBoxesGoToTheChipAndComeBack) {
   Result r = Run({"--card", "neoo", "set", "cksel0=0", "set-bits", "set", "cksel0=1", "read",
                   "config", "show", "options"});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out.substr(0, r.out.find("CheckBox1=")), std::string(kSpiOn) +
+  EXPECT_EQ(r.out.substr(0, r.out.find("CheckBox1=")), SpiOn("1E 93 06 (ATmega8515)") +
                                                            "ATMEL WRITE CONFIG BIT : START\n"
                                                            "Fuse High Byte = C9\n"
                                                            "Fuse Low Byte = EF\n"
                                                            "Fuse Lock Bit Byte = 3F\n"
                                                            "ATMEL WRITE CONFIG BIT : STOP\n" +
-                                                           kSpiOn +
+                                                           SpiOn("1E 93 06 (ATmega8515)") +
                                                            "ATMEL READ CONFIG BIT : START\n"
                                                            "Fuse High Byte = C9\n"
                                                            "Fuse Low Byte = EF\n"

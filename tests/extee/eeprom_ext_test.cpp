@@ -280,5 +280,65 @@ TEST(EepromExtFailure, ALoaderRunsOnlyOnItsChipAndWithItsConfiguration) {
   EXPECT_FALSE(answered(rc, LoaderFamily::Pic16F84, 2048));
 }
 
+// What closes a read block: an ISO 7816 error or a PIC16F876 check byte that does not fit the
+// data ends the read and the verify with the address and the bytes, and leaves the image; a
+// loader of another convention is read on, said once to be unchecked.
+TEST(EepromExtFailure, ReadRepliesAreCheckedByTheLoadersConvention) {
+  struct Case {
+    LoaderFamily loader;
+    sim::ReadReplies replies;
+    const char* error;  // the red line after the prefix; empty: none
+    const char* note;   // a black line that must be there; empty: none
+  };
+  const std::vector<Case> cases{
+      {LoaderFamily::Avr, sim::ReadReplies::MemoryFailure,
+       " EEPROM EXT : ERROR ADR[0000] - the card answered 65 81 (memory failure: its 24Cxx did "
+       "not answer)",
+       ""},
+      {LoaderFamily::Pic16F84, sim::ReadReplies::MemoryFailure,
+       " EEPROM EXT : ERROR ADR[0000] - the card answered 65 81", ""},
+      {LoaderFamily::Pic16F876, sim::ReadReplies::BadCheck,
+       " EEPROM EXT : ERROR ADR[0020] - check byte ", ""},
+      {LoaderFamily::Avr, sim::ReadReplies::Foreign, "",
+       " EEPROM EXT : the loader closes its blocks with 00 00, no ISO 7816 status: its replies "
+       "are not checked"},
+      {LoaderFamily::Pic16F876, sim::ReadReplies::Foreign, "", "no check byte"},
+      {LoaderFamily::Pic16F84, sim::ReadReplies::Normal, "", ""},
+  };
+  for (const Case& c : cases) {
+    for (const bool verify : {false, true}) {
+      SCOPED_TRACE(::testing::Message() << Prefix(c.loader) << " " << static_cast<int>(c.replies)
+                                        << (verify ? " verify" : " read"));
+      sim::SimFaults faults;
+      faults.phoenix.readReplies = c.replies;
+      ExtRig rig(c.loader, SizeOf(c.loader), faults);
+      const image::MemoryImage pattern = Pattern(SizeOf(c.loader));
+      std::copy(pattern.Bytes().begin(), pattern.Bytes().end(), rig.Eeprom().begin());
+      ExtEepromContext ctx = rig.Context();
+      image::MemoryImage image = verify ? pattern : Pattern(SizeOf(c.loader), 7);
+      const image::MemoryImage before = image;
+      if (verify) {
+        VerifyEepromExt(ctx, c.loader, SizeOf(c.loader), image);
+      } else {
+        ReadEepromExt(ctx, c.loader, SizeOf(c.loader), image);
+      }
+      const std::vector<std::string> errors = rig.Errors();
+      if (*c.error) {
+        ASSERT_EQ(errors.size(), 1u) << ::testing::PrintToString(errors);
+        EXPECT_NE(errors[0].find(c.error), std::string::npos) << errors[0];
+        EXPECT_EQ(image, before) << "the image is left as it was";
+        EXPECT_EQ(rig.errorFlag, 1);
+      } else {
+        EXPECT_EQ(errors, Texts{});
+        EXPECT_EQ(image, verify ? before : pattern);
+      }
+      const auto notes = std::count_if(rig.op.lines.begin(), rig.op.lines.end(), [&](auto& l) {
+        return *c.note && l.find(c.note) != std::string::npos;
+      });
+      EXPECT_EQ(notes, *c.note ? 1 : 0) << "said once";
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vexilo::extee::testing

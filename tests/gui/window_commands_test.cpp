@@ -31,6 +31,19 @@ class WindowCommands : public ::testing::Test, public WindowFixture {
   }
 };
 
+// "Detect card" names the card in the reader and keeps the card type that fits it.
+TEST_F(WindowCommands, DetectCardNamesTheCardInTheReader) {
+  TForm1& w = StartOnSimulator("pic2");
+  QToolButton* detect = Find<QToolButton>("ToolButtonDetect");
+  EXPECT_TRUE(detect->text().contains('&')) << "an Alt key";
+  detect->click();
+  WaitForCommand();
+  EXPECT_TRUE(LogTexts().contains(
+      "DETECT : PIC - a PIC16F876 (device ID 09E0, rev. 0): Pic Card 2 - 16F876 + 24Cxx"))
+      << LogTexts().join("\n").toStdString();
+  EXPECT_EQ(w.Workspace().CardTypeText(), "Pic Card 2 - 16F876 + 24Cxx");
+}
+
 TEST_F(WindowCommands, ProgramFlashRunsWhileTheWindowStaysLiveAndRefusesASecondCommand) {
   TForm1& w = StartOnSimulator("fun");
   w.show();

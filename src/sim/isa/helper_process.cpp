@@ -1,6 +1,8 @@
 #include "sim/isa/helper_process.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -52,8 +54,9 @@ std::string FindHelperProgram() {
       "gpsim-dev (or run scripts/setup), then build again");
 }
 
-HelperProcess::HelperProcess(const std::string& program, const std::vector<std::string>& arguments)
-    : program_(program) {
+HelperProcess::HelperProcess(const std::string& program, const std::vector<std::string>& arguments,
+                             std::chrono::milliseconds replyDeadline)
+    : deadline_(replyDeadline), program_(program) {
   int fds[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
     throw HelperError(std::string("cannot start ") + program + ": " + std::strerror(errno));
@@ -80,13 +83,19 @@ HelperProcess::HelperProcess(const std::string& program, const std::vector<std::
     pid_ = -1;
     throw HelperError("cannot start " + program + ": " + std::strerror(rc));
   }
-  const char greeting = Get<char>();
-  if (greeting == msg::kError) Failed(ErrorText());
-  if (greeting != msg::kHello) Failed("it did not greet");
-  if (Get<uint32_t>() != kWireVersion) Failed("it speaks another version of the pin protocol");
-  clockHz_ = Get<uint32_t>();
-  clocksPerCycle_ = Get<uint32_t>();
-  if (clockHz_ == 0 || clocksPerCycle_ == 0) Failed("it gave no clock");
+  try {
+    const char greeting = Get<char>();
+    if (greeting == msg::kError) Failed(ErrorText());
+    if (greeting != msg::kHello) Failed("it did not greet");
+    if (Get<uint32_t>() != kWireVersion) Failed("it speaks another version of the pin protocol");
+    clockHz_ = Get<uint32_t>();
+    clocksPerCycle_ = Get<uint32_t>();
+    if (clockHz_ == 0 || clocksPerCycle_ == 0) Failed("it gave no clock");
+  } catch (...) {
+    End();  // no destructor runs for an object that was never made
+    throw;
+  }
+  doing_ = "answering";
 }
 
 HelperProcess::~HelperProcess() {
@@ -94,12 +103,31 @@ HelperProcess::~HelperProcess() {
     out_.clear();
     Put(msg::kQuit);
     (void)send(fd_, out_.data(), out_.size(), MSG_NOSIGNAL);
-    close(fd_);
   }
+  // A helper that does not quit at once (stopped, or hanging) is ended.
   if (pid_ > 0) {
-    int status = 0;
-    waitpid(pid_, &status, 0);
+    for (int i = 0; i < 100; ++i) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) != 0) {
+        pid_ = -1;
+        break;
+      }
+      usleep(20000);
+    }
   }
+  End();
+}
+
+void HelperProcess::End() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    int status = 0;
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  pid_ = -1;
 }
 
 void HelperProcess::PutBytes(std::span<const uint8_t> bytes) {
@@ -126,6 +154,7 @@ void HelperProcess::Input(uint64_t cycle, Pin pin, bool level) {
 }
 
 void HelperProcess::Run(uint64_t cycle) {
+  doing_ = "running the card's chip to its cycle " + std::to_string(cycle);
   Put(msg::kRun);
   Put<uint64_t>(cycle);
   Flush();
@@ -172,6 +201,13 @@ void HelperProcess::Take(void* data, size_t n) {
     if (inPos_ == in_.size()) {
       Flush();
       in_.resize(4096);
+      if (!Readable()) {
+        in_.clear();
+        inPos_ = 0;
+        End();
+        Failed("it did not answer within " + std::to_string(deadline_.count()) + " ms while " +
+               doing_ + "; it was ended");
+      }
       ssize_t got = 0;
       do {
         got = recv(fd_, in_.data(), in_.size(), 0);
@@ -189,6 +225,20 @@ void HelperProcess::Take(void* data, size_t n) {
     inPos_ += k;
     p += k;
     n -= k;
+  }
+}
+
+bool HelperProcess::Readable() {
+  if (fd_ < 0) return true;  // recv fails at once and says the helper stopped
+  const auto until = std::chrono::steady_clock::now() + deadline_;
+  pollfd p{fd_, POLLIN, 0};
+  while (true) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        until - std::chrono::steady_clock::now());
+    const int rc = poll(&p, 1, static_cast<int>(std::max<int64_t>(left.count(), 0)));
+    if (rc > 0) return true;
+    if (rc == 0) return false;
+    if (errno != EINTR) return true;  // recv reports what is wrong
   }
 }
 

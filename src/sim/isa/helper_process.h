@@ -1,6 +1,7 @@
 #pragma once
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <span>
@@ -26,14 +27,19 @@ std::string FindHelperProgram();
 // The running helper program (isa_wire.h), on a socket pair as its stdin and stdout.
 class HelperProcess {
  public:
-  // Starts `program` for `core` with the IO, SDA and SCL pins; waits for its greeting.
-  HelperProcess(const std::string& program, const std::vector<std::string>& arguments);
+  // Starts `program` for `core` with the IO, SDA and SCL pins; waits for its greeting. Every
+  // read from the helper waits at most `replyDeadline`: a helper that does not answer by then
+  // is ended and a HelperError says what it was doing.
+  static constexpr std::chrono::milliseconds kReplyDeadline{10000};
+  HelperProcess(const std::string& program, const std::vector<std::string>& arguments,
+                std::chrono::milliseconds replyDeadline = kReplyDeadline);
   ~HelperProcess();
   HelperProcess(const HelperProcess&) = delete;
   HelperProcess& operator=(const HelperProcess&) = delete;
 
   uint32_t ClockHz() const { return clockHz_; }
   uint32_t ClocksPerCycle() const { return clocksPerCycle_; }
+  pid_t Pid() const { return pid_; }
 
   void Program(std::span<const uint8_t> program, std::span<const uint8_t> eeprom, uint32_t config);
   void Hold();
@@ -68,6 +74,13 @@ class HelperProcess {
   }
   [[noreturn]] void Failed(const std::string& why);
   std::string ErrorText();
+  // Whether an answer arrives within the deadline.
+  bool Readable();
+  // Ends the helper process and waits for it (no zombie is left).
+  void End();
+
+  std::chrono::milliseconds deadline_;
+  std::string doing_ = "greeting";  // what an answer is awaited for, for the error message
 
   std::string program_;
   pid_t pid_ = -1;

@@ -1,5 +1,7 @@
 #include "sim/phoenix/loader_model.h"
 
+#include <algorithm>
+
 namespace vexilo::sim {
 
 namespace {
@@ -51,12 +53,22 @@ void LoaderModel::TakeHeader(SimTime now, CardTransmitter& tx) {
 void LoaderModel::ReadBlock(SimTime, CardTransmitter& tx) {
   std::vector<uint8_t> data(header_[4] - (spec_.checkByte ? 1 : 0));
   // The firmware reads the EEPROM once its procedure byte is out, then sends the block.
-  const auto result = bus_.Read(Address(), data, tx.BusyUntil());
+  auto result = bus_.Read(Address(), data, tx.BusyUntil());
+  if (replies_ == ReadReplies::MemoryFailure) {
+    result.acknowledged = false;
+    std::fill(data.begin(), data.end(), 0xFF);
+  }
   SimTime t = result.done;
   for (uint8_t value : data) t = tx.Send(value, t);
+  if (replies_ == ReadReplies::Foreign) {
+    for (unsigned i = 0; i < (spec_.checkByte ? 1u : spec_.statusBytes); ++i) t = tx.Send(0, t);
+    return;
+  }
   // The PIC16F876 loader ends a read with its check byte instead of a status.
   if (spec_.checkByte) {
-    tx.Send(ExclusiveOr(data), t);
+    const uint8_t check = ExclusiveOr(data);
+    const bool spoilt = replies_ == ReadReplies::BadCheck && Address() == kBadCheckAddress;
+    tx.Send(spoilt ? check ^ 0x01 : check, t);
     return;
   }
   SendStatus(result.acknowledged ? kSwOk : kSwMemoryFailure, t, tx);

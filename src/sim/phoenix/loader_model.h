@@ -7,6 +7,7 @@
 #include "sim/phoenix/eeprom_24cxx.h"
 #include "sim/phoenix/eeprom_bus.h"
 #include "sim/phoenix/loader_family.h"
+#include "sim/phoenix/phoenix_sim.h"
 
 namespace vexilo::sim {
 
@@ -22,8 +23,9 @@ constexpr uint16_t kSwMemoryFailure = 0x6581;
 // reader's characters, answers on the IO line and moves blocks to and from the 24Cxx.
 class LoaderModel {
  public:
-  LoaderModel(const LoaderSpec& spec, Eeprom24Cxx& eeprom)
-      : spec_(spec), bus_(eeprom, spec.addressing) {}
+  LoaderModel(const LoaderSpec& spec, Eeprom24Cxx& eeprom,
+              ReadReplies replies = ReadReplies::Normal)
+      : spec_(spec), bus_(eeprom, spec.addressing), replies_(replies) {}
 
   const LoaderSpec& Spec() const { return spec_; }
 
@@ -40,6 +42,7 @@ class LoaderModel {
 
   const LoaderSpec& spec_;
   EepromBus bus_;
+  ReadReplies replies_;
   std::array<uint8_t, 5> header_{};
   size_t headerCount_ = 0;
   std::vector<uint8_t> incoming_;  // data (and check byte) of a write block

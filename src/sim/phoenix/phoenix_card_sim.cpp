@@ -29,7 +29,7 @@ void PhoenixCardSim::StartFirmware(SimTime now) {
   const std::string chipFamily = chip_.FirmwareFamily();
   if (family && !chipFamily.empty() && SpecFor(*family).name != chipFamily) family.reset();
   if (family && !chip_.RunsOnCardClock()) family.reset();
-  if (family) loader_.emplace(SpecFor(*family), eeprom_);
+  if (family) loader_.emplace(SpecFor(*family), eeprom_, faults_.readReplies);
   std::span<const uint8_t> atr;
   if (faults_.wrongAtr) {
     atr = ForeignAtr();
