@@ -15,10 +15,10 @@
 #include "app/commands.h"
 #include "app/rig.h"
 #include "app/workspace.h"
-#include "port/ftdi_backend.h"
+#include "port/ftdi/ftdi_backend.h"
 #include "port/tty_backend.h"
 #include "quiet_operator.h"
-#include "sim/sim_ftdi_calls.h"
+#include "sim/ftdi/sim_ftdi_calls.h"
 #include "sim/sim_serial_device.h"
 
 namespace {

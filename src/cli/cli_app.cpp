@@ -18,9 +18,9 @@
 #include "app/workspace.h"
 #include "cli/cli_actions.h"
 #include "cli/cli_operator.h"
-#include "port/ftdi_diagnostics.h"
-#include "port/ftdi_library.h"
-#include "port/ftdi_pins.h"
+#include "port/ftdi/ftdi_diagnostics.h"
+#include "port/ftdi/ftdi_library.h"
+#include "port/ftdi/ftdi_pins.h"
 #include "port/serial_ports.h"
 #include "sim/sim_backend.h"
 

@@ -1,12 +1,12 @@
 // Commands through the FTDI backend, against the simulator's FT232R model on the simulated
 // adapter and card.
-#include "port/ftdi_backend.h"
+#include "port/ftdi/ftdi_backend.h"
 
 #include <gtest/gtest.h>
 
 #include "command_bench.h"
-#include "port/ftdi_diagnostics.h"
-#include "sim/sim_ftdi_calls.h"
+#include "port/ftdi/ftdi_diagnostics.h"
+#include "sim/ftdi/sim_ftdi_calls.h"
 
 namespace vexilo::app {
 namespace {

@@ -1,4 +1,4 @@
-#include "sim/ft232r.h"
+#include "sim/ftdi/ft232r.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 #include "sim/avr/avr_chip.h"
 #include "sim/fakes.h"
-#include "sim/sim_ftdi_calls.h"
+#include "sim/ftdi/sim_ftdi_calls.h"
 
 namespace vexilo::sim {
 namespace {

@@ -4,9 +4,9 @@
 #include <string_view>
 
 #include "port/backend.h"
-#include "port/ftdi_calls.h"
-#include "port/ftdi_lines.h"
-#include "port/ftdi_pins.h"
+#include "port/ftdi/ftdi_calls.h"
+#include "port/ftdi/ftdi_lines.h"
+#include "port/ftdi/ftdi_pins.h"
 
 namespace vexilo::port {
 

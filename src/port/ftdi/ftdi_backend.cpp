@@ -1,9 +1,9 @@
-#include "port/ftdi_backend.h"
+#include "port/ftdi/ftdi_backend.h"
 
 #include <vector>
 
 #include "port/comm_port.h"
-#include "port/ftdi_diagnostics.h"
+#include "port/ftdi/ftdi_diagnostics.h"
 #include "port/io_permission.h"
 #include "port/real_clock.h"
 #include "port/serial_ports.h"

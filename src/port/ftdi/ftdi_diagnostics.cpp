@@ -1,4 +1,4 @@
-#include "port/ftdi_diagnostics.h"
+#include "port/ftdi/ftdi_diagnostics.h"
 
 #include <cstdio>
 #include <cstdlib>

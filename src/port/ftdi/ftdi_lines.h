@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "port/ftdi_calls.h"
-#include "port/ftdi_pins.h"
+#include "port/ftdi/ftdi_calls.h"
+#include "port/ftdi/ftdi_pins.h"
 #include "port/lines.h"
 
 namespace vexilo::port {

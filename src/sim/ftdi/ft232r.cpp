@@ -1,4 +1,4 @@
-#include "sim/ft232r.h"
+#include "sim/ftdi/ft232r.h"
 
 #include <algorithm>
 #include <cmath>

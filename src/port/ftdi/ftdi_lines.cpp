@@ -1,8 +1,8 @@
-#include "port/ftdi_lines.h"
+#include "port/ftdi/ftdi_lines.h"
 
 #include <algorithm>
 
-#include "port/ftdi_diagnostics.h"
+#include "port/ftdi/ftdi_diagnostics.h"
 
 namespace vexilo::port {
 namespace {

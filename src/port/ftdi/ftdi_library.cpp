@@ -1,4 +1,4 @@
-#include "port/ftdi_library.h"
+#include "port/ftdi/ftdi_library.h"
 
 #include <ftdi.h>
 #include <libusb.h>

@@ -1,4 +1,4 @@
-#include "sim/sim_ftdi_calls.h"
+#include "sim/ftdi/sim_ftdi_calls.h"
 
 #include <algorithm>
 #include <cerrno>

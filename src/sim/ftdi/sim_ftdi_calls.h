@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "port/ftdi_calls.h"
-#include "sim/ft232r.h"
+#include "port/ftdi/ftdi_calls.h"
+#include "sim/ftdi/ft232r.h"
 #include "sim/sim_backend.h"
 
 namespace vexilo::sim {
