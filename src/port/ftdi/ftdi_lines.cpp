@@ -154,6 +154,11 @@ bool FtdiLines::Cts() {
 
 void FtdiLines::RefreshModemLines() { SetModemLines(dtr_, rts_); }
 
+void FtdiLines::DiscardReceived() {
+  received_.clear();
+  if (!failed_ && !bitBang_) Check(calls_.PurgeReceived(), "ftdi_tciflush");
+}
+
 bool FtdiLines::DataReady() {
   if (!received_.empty()) return true;
   if (failed_ || bitBang_) return false;

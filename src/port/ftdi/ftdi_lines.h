@@ -42,6 +42,7 @@ class FtdiLines final : public Lines, public LineBatch {
   void WriteByte(uint8_t value) override;
   uint8_t ReadByte() override;
   void RefreshModemLines() override;
+  void DiscardReceived() override;
   const LineFault* Fault() const override { return failed_ ? &fault_ : nullptr; }
   LineBatch* Batch() override { return bitBang_ ? this : nullptr; }
 
