@@ -108,6 +108,7 @@ bool PortSession::OpenPort(std::string_view portName) {
   if (setup == Setup::NoDevice) return false;
   if (setup == Setup::Usable) {
     state_ = State::Open;
+    if (const std::string note = backend_.TakeNote(); !note.empty()) reporter_.PortNote(note);
     if (backend_.RealHardware()) TimeLineCalls();
   }
   reporter_.SetStatusPanel(2, report);

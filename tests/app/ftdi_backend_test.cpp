@@ -18,9 +18,10 @@ constexpr const char* kCards[] = {"fun", "wafer", "pic2", "black", "atmega", "ne
 // One card in the simulated adapter, reached through the FT232R model (or, for `direct`, the
 // simulated 16550 the sim backend drives).
 struct Bench {
-  Bench(const char* card, bool direct, sim::SimFtdiOptions ftdi = {}, const char* device = "") {
+  Bench(const char* card, bool direct, sim::SimFtdiOptions ftdi = {}, const char* device = "",
+        bool autoMode = true) {
     ws.SetCardTypeText(std::string(FindCardTypeByName(card)->text));
-    ws.settings.autoMode = true;
+    ws.settings.autoMode = autoMode;
     for (uint32_t i = 0; i < 40; ++i) {
       ws.flash.SetCell(i,
                        static_cast<uint16_t>((0x1234 + 7 * i) &
@@ -58,21 +59,45 @@ struct Bench {
 
 class SameLogThroughFtdi : public ::testing::TestWithParam<Command> {};
 
+constexpr sim::Ft232rTiming::BitbangClock kClocks[] = {
+    sim::Ft232rTiming::BitbangClock::FourTimesGenerator,
+    sim::Ft232rTiming::BitbangClock::QuarterGenerator};
+
 // Every command on every card type logs the same lines, fails or succeeds alike and leaves the
-// same images through the FTDI chip as through the 16550.
+// same images through the FTDI chip as through the 16550, whichever bit-bang clock the chip
+// makes of libftdi's rate: the program times it and sets the rate (logged once).
 TEST_P(SameLogThroughFtdi, AsThroughTheSimulatedUart) {
   for (const char* card : kCards) {
     Bench uart(card, true);
-    Bench ftdi(card, false);
     const CommandResult a = uart.Run(GetParam());
-    const CommandResult b = ftdi.Run(GetParam());
-    EXPECT_EQ(a.failed, b.failed) << card;
-    EXPECT_EQ(uart.op.lines, ftdi.op.lines) << card;
-    EXPECT_EQ(uart.ws.ErrorFlag, ftdi.ws.ErrorFlag) << card;
-    for (ImageId id : {ImageId::Flash, ImageId::EepromInt, ImageId::EepromExt}) {
-      ASSERT_EQ(uart.ws.Image(id).Cells(), ftdi.ws.Image(id).Cells()) << card;
-      for (uint32_t i = 0; i < uart.ws.Image(id).Cells(); ++i) {
-        ASSERT_EQ(uart.ws.Image(id).Cell(i), ftdi.ws.Image(id).Cell(i)) << card << " cell " << i;
+    for (const auto clock : kClocks) {
+      SCOPED_TRACE(clock == kClocks[0] ? "4 bytes per generator baud" : "a byte per 4 bauds");
+      sim::SimFtdiOptions options;
+      options.timing.bitbangClock = clock;
+      Bench ftdi(card, false, options);
+      const CommandResult b = ftdi.Run(GetParam());
+      EXPECT_EQ(a.failed, b.failed) << card;
+      std::vector<std::string> lines;
+      int clockLines = 0;
+      for (const std::string& line : ftdi.op.lines) {
+        if (line.rfind("FTDI bit clock: ", 0) != 0) {
+          lines.push_back(line);
+          continue;
+        }
+        ++clockLines;
+        EXPECT_NE(line.find(clock == kClocks[0] ? ": 1.00 us per step ("
+                                                : "set 750000 baud: 1.33 us per step ("),
+                  std::string::npos)
+            << line;
+      }
+      EXPECT_LE(clockLines, 1) << card;
+      EXPECT_EQ(uart.op.lines, lines) << card;
+      EXPECT_EQ(uart.ws.ErrorFlag, ftdi.ws.ErrorFlag) << card;
+      for (ImageId id : {ImageId::Flash, ImageId::EepromInt, ImageId::EepromExt}) {
+        ASSERT_EQ(uart.ws.Image(id).Cells(), ftdi.ws.Image(id).Cells()) << card;
+        for (uint32_t i = 0; i < uart.ws.Image(id).Cells(); ++i) {
+          ASSERT_EQ(uart.ws.Image(id).Cell(i), ftdi.ws.Image(id).Cell(i)) << card << " cell " << i;
+        }
       }
     }
   }
