@@ -43,6 +43,7 @@ class SimFtdiCalls final : public port::FtdiCalls {
   int ReadData(uint8_t* data, int size) override { return library_->ReadData(data, size); }
   int SetReadChunkSize(int bytes) override { return library_->SetReadChunkSize(bytes); }
   int Exchange(const uint8_t* out, uint8_t* in, int size) override {
+    ++exchanges_;
     return library_->Exchange(out, in, size);
   }
   std::string ErrorString() const override { return library_->ErrorString(); }
@@ -51,12 +52,15 @@ class SimFtdiCalls final : public port::FtdiCalls {
   Ft232r& Chip(size_t index = 0) { return bus_.Chip(index); }
   // Transfers that reached a device since construction.
   uint64_t Transfers() const { return bus_.Transfers(); }
+  // Bit-bang exchanges made since construction.
+  uint64_t Exchanges() const { return exchanges_; }
   // Pulls device `index` off the bus now.
   void Unplug(size_t index = 0) { bus_.Unplug(index); }
 
  private:
   SimUsbBus bus_;
   std::unique_ptr<port::FtdiCalls> library_;
+  uint64_t exchanges_ = 0;
 };
 
 }  // namespace vexilo::sim
