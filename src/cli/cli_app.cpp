@@ -18,6 +18,7 @@
 #include "app/workspace.h"
 #include "cli/cli_actions.h"
 #include "cli/cli_operator.h"
+#include "port/ftdi/ftdi_backend.h"
 #include "port/ftdi/ftdi_diagnostics.h"
 #include "port/ftdi/ftdi_library.h"
 #include "port/ftdi/ftdi_pins.h"
@@ -352,6 +353,10 @@ class Runner {
       if (!session.OpenPort("avr/pic")) {
         if (session.InSession()) session.ClosePort();  // refused: nothing to keep open
         throw ActionFailed("port open");
+      }
+      if (auto* ftdi = dynamic_cast<port::FtdiBackend*>(&session.Backend())) {
+        out_ << "Port[" << ftdi->Label() << "]:Open\n";  // the USB device, not a COM base
+        return;
       }
       out_ << "Port[" << std::hex << std::uppercase << session.PortBase() << std::dec << "]:Open\n";
       return;

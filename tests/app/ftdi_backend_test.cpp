@@ -115,6 +115,17 @@ INSTANTIATE_TEST_SUITE_P(EveryCommand, SameLogThroughFtdi,
 
 // What a person meets with a cable that is missing, refused or pulled out: a red line that
 // says what to do, the command failed, the image as it was.
+// Without --device the one FTDI bit-bang chip on the bus is taken, whichever product it is.
+TEST(FtdiBackend, TheOnlyChipIsFoundWithoutADescription) {
+  for (const uint16_t product : {0x6001, 0x6010, 0x6011, 0x6014, 0x6015}) {
+    sim::SimFtdiOptions options;
+    options.devices[0].info.product = product;
+    Bench bench("fun", false, options);
+    EXPECT_FALSE(bench.Run(Command::ReadEepromInt).failed) << std::hex << product;
+    EXPECT_GE(bench.model->Exchanges(), 1u);
+  }
+}
+
 TEST(FtdiBackend, TroublesEndTheCommandRedWithWhatToDo) {
   struct Case {
     const char* name;
@@ -146,7 +157,11 @@ TEST(FtdiBackend, TroublesEndTheCommandRedWithWhatToDo) {
          o.devices[0].info.product = 0x2303;
        },
        "is not FTDI (0403)", nullptr, "i:0x067b:0x2303"},
-      {"unplugged", [](sim::SimFtdiOptions&) {}, "unplugged or stopped answering",
+      {"a serial number that matches none lists what is there", [](sim::SimFtdiOptions&) {},
+       "no such device; FTDI devices here: 0403:6001 FT232R/FT245R", nullptr,
+       "s:0x0403:0x6001:OTHER"},
+      {"unplugged: the failed transfer is named, libftdi gives no text for it",
+       [](sim::SimFtdiOptions&) {}, "(USB transfer failed: unplugged or reset, code -1)",
        "ATMEL READ EEPROM INT : START"},
   };
   for (const Case& c : cases) {
