@@ -126,6 +126,42 @@ TEST(FtdiBackend, TheOnlyChipIsFoundWithoutADescription) {
   }
 }
 
+// Over USB a wait costs time, not polls: a card without a loader ends its ATR ERROR about as
+// soon as on the 16550, waiting in latency-timer steps; and a bit-bang exchange is one USB IN
+// transfer, also after a write delay.
+TEST(FtdiBackend, WaitsCostTheirTimeAndAnExchangeOneInTransfer) {
+  struct Case {
+    const char* card;
+    Command command;
+    double mostTimeRatio;      // FTDI's simulated time over the 16550's
+    double mostInPerExchange;  // 0: not counted
+    uint64_t mostInTransfers;  // 0: not counted
+  };
+  const Case cases[] = {
+      {"fun", Command::ReadEepromExt, 1.2, 0, 20000},  // 80 missing ATR bytes of 100 ms
+      {"neoo", Command::ProgramFlash, 1.5, 1.1, 0},
+  };
+  for (const Case& c : cases) {
+    Bench uart(c.card, true);
+    Bench ftdi(c.card, false);
+    const uint64_t uartStart = uart.sim->VirtualTime().NowUs();
+    uart.Run(c.command);
+    const double uartUs = double(uart.sim->VirtualTime().NowUs() - uartStart);
+    const uint64_t ftdiStart = ftdi.sim->VirtualTime().NowUs();
+    ftdi.Run(c.command);
+    const double ftdiUs = double(ftdi.sim->VirtualTime().NowUs() - ftdiStart);
+    EXPECT_LE(ftdiUs, c.mostTimeRatio * uartUs) << c.card;
+    const uint64_t in = ftdi.model->Chip().InTransfers();
+    if (c.mostInTransfers != 0) {
+      EXPECT_LE(in, c.mostInTransfers) << c.card;
+    }
+    if (c.mostInPerExchange != 0) {
+      ASSERT_GT(ftdi.model->Exchanges(), 0u);
+      EXPECT_LE(double(in) / double(ftdi.model->Exchanges()), c.mostInPerExchange) << c.card;
+    }
+  }
+}
+
 TEST(FtdiBackend, TroublesEndTheCommandRedWithWhatToDo) {
   struct Case {
     const char* name;

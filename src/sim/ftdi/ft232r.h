@@ -64,11 +64,12 @@ enum class Ft232rMode { Uart, SyncBitbang };
 // pins are read just before it is applied; that sample goes into the receive FIFO. A byte is
 // applied only when the receive FIFO has room for its sample, so a host that writes without
 // reading stalls the chip once 256 samples wait: the transmit FIFO then fills and the chip
-// accepts no more packets. The bit-bang clock runs at 4 times the rate the baud-rate generator
-// is set to: AN232R-01 gives the bit-bang clock as 16 times the baud rate the program sets
-// (9600 baud: 153 600 bytes per second, one every 6.5 us), and libftdi sets the generator to
-// 4 times that rate in bit-bang mode ("bitbang baudrates are automatically multiplied by 4",
-// ftdi_set_baudrate), so 16 x the program's rate = 4 x the generator's.
+// accepts no more packets. The bit-bang clock (Ft232rTiming::bitbangClock): by default 4 times
+// the rate the baud-rate generator is set to: AN232R-01 gives the bit-bang clock as 16 times
+// the baud rate the program sets (9600 baud: 153 600 bytes per second, one every 6.5 us), and
+// libftdi sets the generator to 4 times that rate in bit-bang mode ("bitbang baudrates are
+// automatically multiplied by 4", ftdi_set_baudrate), so 16 x the program's rate = 4 x the
+// generator's. Other measurements give a byte per 4 generator bauds: the other setting.
 //
 // UART mode: the transmit FIFO feeds the UART at the character time of the rate and word
 // format set; each character is heard by the adapter's mode switch (they are the COM device's
