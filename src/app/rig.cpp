@@ -4,15 +4,15 @@
 #include <stdexcept>
 
 #include "app/workspace.h"
-#include "port/ftdi_backend.h"
-#include "port/ftdi_library.h"
+#include "port/ftdi/ftdi_backend.h"
+#include "port/ftdi/ftdi_library.h"
 #include "port/io_backend.h"
 #include "port/tty_backend.h"
 #include "sim/card_state.h"
 #include "sim/card_state_lock.h"
 #include "sim/faults.h"
+#include "sim/ftdi/sim_ftdi_calls.h"
 #include "sim/sim_backend.h"
-#include "sim/sim_ftdi_calls.h"
 
 namespace vexilo::app {
 namespace {

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "image/hex_to_int.h"
-#include "port/ftdi_pins.h"
+#include "port/ftdi/ftdi_pins.h"
 
 namespace vexilo::app {
 namespace {

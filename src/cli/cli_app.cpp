@@ -25,9 +25,10 @@
 #include "cli/cli_help.h"
 #include "cli/cli_operator.h"
 #include "image/hex_to_int.h"
-#include "port/ftdi_diagnostics.h"
-#include "port/ftdi_library.h"
-#include "port/ftdi_pins.h"
+#include "port/ftdi/ftdi_backend.h"
+#include "port/ftdi/ftdi_diagnostics.h"
+#include "port/ftdi/ftdi_library.h"
+#include "port/ftdi/ftdi_pins.h"
 #include "port/serial_ports.h"
 #include "sim/sim_backend.h"
 
@@ -433,6 +434,10 @@ class Runner {
       if (!session.OpenPort("avr/pic")) {
         if (session.InSession()) session.ClosePort();  // refused: nothing to keep open
         throw ActionFailed("port open");
+      }
+      if (auto* ftdi = dynamic_cast<port::FtdiBackend*>(&session.Backend())) {
+        out_ << "Port[" << ftdi->Label() << "]:Open\n";  // the USB device, not a COM base
+        return;
       }
       out_ << "Port[" << std::hex << std::uppercase << session.PortBase() << std::dec << "]:Open\n";
       return;

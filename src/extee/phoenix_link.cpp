@@ -23,6 +23,9 @@ PhoenixLink::Atr PhoenixLink::ResetCard(uint8_t mark) {
     // card loader answers with its ATR.
     session_.SetRTS(1);
     session_.Time().SleepMs(kResetPulseMs);
+    // The card is silent while held in reset: anything waiting (an answer-to-reset sent when
+    // the adapter was switched by hand) is stale and would be read as the reply.
+    session_.DiscardReceived();
     session_.SetRTS(0);
     for (size_t i = 0; i < kAtrBytes; ++i) {
       atr.bytes[i] = session_.ReceiveByteTimed();

@@ -14,8 +14,11 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QVBoxLayout>
+#include <vector>
 
 #include "image/hex_to_int.h"
+#include "port/ftdi/ftdi_diagnostics.h"
+#include "port/ftdi/ftdi_library.h"
 #include "port/serial_ports.h"
 
 namespace vexilo::gui {
@@ -127,6 +130,13 @@ QWidget* SetupTab::BuildPorts() {
     paths << QString::fromStdString(p.device);
     found += QString::fromStdString(p.device + ": " + p.description) +
              (p.modemLines ? QString() : QStringLiteral(" (no CTS)")) + QLatin1Char('\n');
+  }
+  // FTDI chips on the USB bus, by the description that picks each for the FTDI backend.
+  std::vector<port::FtdiDeviceInfo> chips;
+  port::MakeLibFtdiCalls()->FindAll(chips);
+  for (const port::FtdiDeviceInfo& d : chips) {
+    paths << QString::fromStdString(port::FtdiDeviceChoice(d));
+    found += QString::fromStdString("USB " + port::DescribeFtdiDevice(d)) + QLatin1Char('\n');
   }
   devicePath_->setCompleter(new QCompleter(paths, devicePath_));
   auto* ports = new QLabel(

@@ -58,6 +58,9 @@ class PortBackend {
   // Why the last permission request or BeginSession failed: the device or base, the system's
   // reason and what to do. Empty when the backend has nothing to add.
   virtual std::string Problem() const { return {}; }
+  // A line about the device worth showing once (what it measured), taken by the session
+  // that opened it; empty when there is none.
+  virtual std::string TakeNote() { return {}; }
   // A real port (not the simulator): its line calls are timed for estimates.
   virtual bool RealHardware() const { return false; }
 };

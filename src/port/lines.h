@@ -33,6 +33,9 @@ class Lines {
   virtual bool DataReady() = 0;
   virtual void WriteByte(uint8_t value) = 0;
   virtual uint8_t ReadByte() = 0;
+  // Throws away what was received and not read yet, in the device and on the host. A 16550's
+  // FIFO is emptied by the reads of its receive register instead.
+  virtual void DiscardReceived() {}
   // Sends the modem lines' present state once more: what one line change costs, for timing.
   virtual void RefreshModemLines() {}
   // The first failed call since the lines were taken, or null.

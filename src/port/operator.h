@@ -34,6 +34,7 @@ class Operator : public SessionReporter {
   virtual void ClearStopRequest() = 0;
   // Port diagnostics are red lines of the log.
   void PortDiagnostic(const std::string& text) override { LogError(text); }
+  void PortNote(const std::string& text) override { Log(text); }
 };
 
 }  // namespace vexilo::port

@@ -108,6 +108,7 @@ bool PortSession::OpenPort(std::string_view portName) {
   if (setup == Setup::NoDevice) return false;
   if (setup == Setup::Usable) {
     state_ = State::Open;
+    if (const std::string note = backend_.TakeNote(); !note.empty()) reporter_.PortNote(note);
     if (backend_.RealHardware()) TimeLineCalls();
   }
   reporter_.SetStatusPanel(2, report);
@@ -357,14 +358,19 @@ uint8_t PortSession::ReceiveByteWithin(uint64_t boundUs) {
 
 uint8_t PortSession::ReceiveByteTimed() {
   // The count includes the pass that ends the loop, so a limit of N makes N - 1 polls; a
-  // limit of 0 or 1 makes none.
+  // limit of 0 or 1 makes none. A 16550's status poll takes about a microsecond, so the
+  // limit is also a time in microseconds: where a poll takes longer (a USB round trip that
+  // waits for the chip's latency timer) the wait ends after that time, not after N polls.
   Flush();
   timedReceiveExpired_ = true;
+  const uint64_t startUs = clock_.NowUs();
+  const uint64_t boundUs = rxPollLimit_ > 0 ? static_cast<uint64_t>(rxPollLimit_) : 0;
   for (int32_t counter = 1; counter < rxPollLimit_; ++counter) {
     if (lines_->DataReady()) {
       timedReceiveExpired_ = false;
       break;
     }
+    if (clock_.NowUs() - startUs >= boundUs) break;
   }
   return lines_->ReadByte();
 }
@@ -372,6 +378,11 @@ uint8_t PortSession::ReceiveByteTimed() {
 uint8_t PortSession::ReadRxRegister() {
   Flush();
   return lines_->ReadByte();
+}
+
+void PortSession::DiscardReceived() {
+  Flush();
+  lines_->DiscardReceived();
 }
 
 void PortSession::ClockDelay(unsigned count) {

@@ -82,11 +82,15 @@ class PortSession {
   // The same with a wait bound of its own, for a reply that comes only after the card has done
   // slow work (a write into its serial EEPROM).
   uint8_t ReceiveByteWithin(uint64_t boundUs);
-  // Polls the line status at most RxPollLimit - 1 times, then returns the receive register,
-  // whether a byte came or not (TimedReceiveExpired tells).
+  // Polls the line status at most RxPollLimit - 1 times and for at most RxPollLimit
+  // microseconds of the session's clock, then returns the receive register, whether a byte
+  // came or not (TimedReceiveExpired tells).
   uint8_t ReceiveByteTimed();
   // One read of the receive register, no wait.
   uint8_t ReadRxRegister();
+  // What the card sent and nobody read is thrown away where the port keeps it (a USB chip's
+  // buffer, the kernel's); a 16550's FIFO is left to ReadRxRegister.
+  void DiscardReceived();
   // The bit clock: `count` give-ups of the time slice.
   void ClockDelay(unsigned count);
   // Before any session has opened, `comm` holds the device of the " Port Avr/Pic " selection,

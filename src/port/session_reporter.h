@@ -14,6 +14,8 @@ class SessionReporter {
   virtual void SetBusy(bool busy) = 0;
   // A line of our own when a port, device or permission failed: what, why, what to do.
   virtual void PortDiagnostic(const std::string& text) { (void)text; }
+  // A line of our own about the port that is not a failure (a clock it measured).
+  virtual void PortNote(const std::string& text) { (void)text; }
 };
 
 // For callers that show nothing.

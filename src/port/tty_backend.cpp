@@ -61,6 +61,10 @@ void DeviceLines::WriteByte(uint8_t value) {
   if (Fault() == nullptr) device_.WriteByte(value);
 }
 
+void DeviceLines::DiscardReceived() {
+  if (Fault() == nullptr) device_.DiscardInput();
+}
+
 // As a UART's receive register: the last byte that came, until the next one does.
 uint8_t DeviceLines::ReadByte() {
   if (Fault() != nullptr) return 0;

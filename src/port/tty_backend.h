@@ -27,6 +27,7 @@ class DeviceLines final : public Lines {
   void WriteByte(uint8_t value) override;
   uint8_t ReadByte() override;
   void RefreshModemLines() override;
+  void DiscardReceived() override;
   const LineFault* Fault() const override { return device_.Fault(); }
 
  private:

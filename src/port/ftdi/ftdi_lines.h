@@ -4,8 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "port/ftdi_calls.h"
-#include "port/ftdi_pins.h"
+#include "port/clock.h"
+#include "port/ftdi/ftdi_calls.h"
+#include "port/ftdi/ftdi_pins.h"
 #include "port/lines.h"
 
 namespace vexilo::port {
@@ -32,6 +33,12 @@ class FtdiLines final : public Lines, public LineBatch {
   bool Begin(bool bitBang, int bitBangBaud, const std::string& device);
   void End();
   bool BitBang() const { return bitBang_; }
+  // Bit-bang: the time of one step (one byte applied), from two transfers of known length
+  // held at the present state, timed on `clock` (their difference leaves out what a transfer
+  // costs besides its steps); 0 when a transfer failed.
+  double MeasureStepNs(Clock& clock);
+  // Bit-bang: a new rate for the steps.
+  bool SetRate(int bitBangBaud);
 
   // Lines.
   void SetModemLines(bool dtr, bool rts) override;
@@ -42,6 +49,7 @@ class FtdiLines final : public Lines, public LineBatch {
   void WriteByte(uint8_t value) override;
   uint8_t ReadByte() override;
   void RefreshModemLines() override;
+  void DiscardReceived() override;
   const LineFault* Fault() const override { return failed_ ? &fault_ : nullptr; }
   LineBatch* Batch() override { return bitBang_ ? this : nullptr; }
 

@@ -4,9 +4,9 @@
 #include <string_view>
 
 #include "port/backend.h"
-#include "port/ftdi_calls.h"
-#include "port/ftdi_lines.h"
-#include "port/ftdi_pins.h"
+#include "port/ftdi/ftdi_calls.h"
+#include "port/ftdi/ftdi_lines.h"
+#include "port/ftdi/ftdi_pins.h"
 
 namespace vexilo::port {
 
@@ -16,10 +16,10 @@ struct FtdiOptions {
   // "d:001/004"); empty: the one FTDI device on the bus.
   std::string device;
   FtdiPinMap pins;
-  // The bit-bang rate as libftdi's baud rate; the FT232R updates its pins at 16 times it.
-  // 62500: a line step every microsecond, as fast as the adapter's lines moved on a 16550
-  // on the ISA bus.
-  int bitBangBaud = 62500;
+  // The bit-bang rate as libftdi's baud rate; 0: measured when the first bit-bang session
+  // opens, so that a line step takes a microsecond, as fast as the adapter's lines moved on
+  // a 16550 on the ISA bus.
+  int bitBangBaud = 0;
   // A real chip (timed for estimates); false for the chip model on the simulator's clock.
   bool realHardware = true;
 };
@@ -46,6 +46,7 @@ class FtdiBackend final : public PortBackend {
   void EndSession() override;
   Lines* DeviceLines() override { return inSession_ ? &lines_ : nullptr; }
   std::string Problem() const override { return problem_; }
+  std::string TakeNote() override;
   bool RealHardware() const override { return options_.realHardware; }
 
   // What the port's name calls the device ("FTDI s:0x0403:0x6001:A50285BI"), and libftdi's
@@ -59,6 +60,9 @@ class FtdiBackend final : public PortBackend {
 
   // Opens the chip when it is not open yet; false with Problem() set when that failed.
   bool OpenDevice();
+  // The bit-bang rate: measured at the first bit-bang session on the device.
+  int BitBangBaud() const;
+  bool MeasureBitClock();
   void CloseDevice();
 
   std::unique_ptr<FtdiCalls> calls_;
@@ -72,6 +76,8 @@ class FtdiBackend final : public PortBackend {
   bool open_ = false;
   bool inSession_ = false;
   bool bitBang_ = true;
+  int measuredBaud_ = 0;
+  std::string note_;
   std::string problem_;
 };
 

@@ -1,4 +1,4 @@
-#include "port/ftdi_diagnostics.h"
+#include "port/ftdi/ftdi_diagnostics.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,9 +14,11 @@ std::string Hex4(unsigned value) {
   return text;
 }
 
+// libftdi's own text, or where it set none (it passes a failed USB transfer on as its code
+// alone) what the code says.
 std::string Reason(int code, const std::string& reason) {
-  return "(" + (reason.empty() ? std::string("error") : reason) + ", code " + std::to_string(code) +
-         ")";
+  return "(" + (reason.empty() ? std::string("USB transfer failed: unplugged or reset") : reason) +
+         ", code " + std::to_string(code) + ")";
 }
 
 std::string DeviceList(const std::vector<FtdiDeviceInfo>& devices) {
@@ -57,7 +59,8 @@ std::string FtdiDeviceChoice(const FtdiDeviceInfo& d) {
 
 std::string DescribeFtdiDevice(const FtdiDeviceInfo& d) {
   std::string text = Hex4(d.vendor) + ":" + Hex4(d.product);
-  if (!d.description.empty()) text += " " + d.description;
+  if (!d.chip.empty()) text += " " + d.chip;
+  if (!d.description.empty()) text += " \"" + d.description + "\"";
   if (!d.serial.empty()) text += ", serial " + d.serial;
   return text + " (--device " + FtdiDeviceChoice(d) + ")";
 }

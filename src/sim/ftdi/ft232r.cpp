@@ -1,4 +1,4 @@
-#include "sim/ft232r.h"
+#include "sim/ftdi/ft232r.h"
 
 #include <algorithm>
 #include <cmath>
@@ -41,9 +41,7 @@ struct Ft232r::OutJob {
 };
 
 struct Ft232r::InJob {
-  bool repeat = false;  // submitted again until `wanted` bytes came
-  size_t wanted = 0;
-  std::vector<uint8_t> data;
+  std::vector<uint8_t> packets;
   size_t transferBytes = 0;  // bytes of the current transfer, status bytes included
   size_t transferSize = kTransferBytes;
   SimTime slot = 0;
@@ -59,6 +57,8 @@ Ft232r::Ft232r(port::VirtualClock& clock, Adapter* adapter, const Ft232rTiming& 
   adapterNow_ = chipNow_;
 }
 
+Ft232r::~Ft232r() = default;
+
 SimTime Ft232r::NextFrame(SimTime t) const {
   return (t + timing_.frameNs - 1) / timing_.frameNs * timing_.frameNs;
 }
@@ -68,6 +68,9 @@ SimTime Ft232r::PacketNs(size_t bytes) const {
 }
 
 SimTime Ft232r::BitbangByteNs() const {
+  if (timing_.bitbangClock == Ft232rTiming::BitbangClock::QuarterGenerator) {
+    return 4000000000ull / baud_;
+  }
   // Four bytes per generator baud (see the class comment), rounded to the nanosecond.
   return std::max<SimTime>(1, (1000000000ull + 2ull * baud_) / (4ull * baud_));
 }
@@ -238,32 +241,29 @@ void Ft232r::OutPacket(OutJob& job, SimTime t) {
 void Ft232r::InPacket(InJob& job, SimTime t) {
   PullReceived(t);
   const size_t bytes = std::min(kDataPerPacket, rx_.size());
-  job.data.insert(job.data.end(), rx_.begin(), rx_.begin() + ptrdiff_t(bytes));
+  // The status bytes: modem status (bit 0 always set), line status (transmitter empty).
+  job.packets.push_back(0x01);
+  job.packets.push_back(0x60);
+  job.packets.insert(job.packets.end(), rx_.begin(), rx_.begin() + ptrdiff_t(bytes));
   rx_.erase(rx_.begin(), rx_.begin() + ptrdiff_t(bytes));
   const SimTime end = t + PacketNs(kStatusBytes + bytes);
   busFree_ = end;
   lastInPacket_ = end;
   job.transferBytes += kStatusBytes + bytes;
   const bool shortPacket = kStatusBytes + bytes < kPacketBytes;
-  if (!shortPacket && job.transferBytes < job.transferSize) {
+  if (!shortPacket && job.transferBytes + kPacketBytes <= job.transferSize) {
     job.slot = end;
-    return;
-  }
-  // The transfer is complete.
-  if (job.repeat && job.data.size() < job.wanted) {
-    job.slot = NextFrame(end);
-    job.deadline = job.slot + timing_.usbTimeoutNs;
-    job.transferBytes = 0;
     return;
   }
   job.done = end;
 }
 
-void Ft232r::Run(OutJob* out, InJob* in, SimTime limit) {
+void Ft232r::Run(OutJob* out, InJob* in, SimTime limit, bool firstEnd) {
   for (;;) {
     const bool outPending = out && out->Pending();
     const bool inPending = in && in->Pending();
     if (limit == kNever && !outPending && !inPending) return;
+    if (firstEnd && ((out && !outPending) || (in && !inPending))) return;
     SimTime horizon = limit;
     if (outPending) horizon = std::min(horizon, out->deadline);
     if (inPending) horizon = std::min(horizon, in->deadline);
@@ -417,37 +417,65 @@ Ft232r::OutResult Ft232r::BulkOut(const uint8_t* data, size_t size) {
   return {job.accepted, job.timedOut};
 }
 
-std::vector<uint8_t> Ft232r::BulkIn() {
+std::vector<uint8_t> Ft232r::BulkIn(size_t size) {
   const SimTime start = NextFrame(clock_.NowNs());
   InJob job;
+  job.transferSize = std::max(kPacketBytes, size);
   job.slot = start;
   job.deadline = start + timing_.usbTimeoutNs;
   Run(nullptr, &job, kNever);
   AdvanceClockTo(job.timedOut ? job.deadline : job.done);
-  return std::move(job.data);
+  ++inTransfers_;
+  return std::move(job.packets);
 }
 
-Ft232r::ExchangeResult Ft232r::BulkExchange(const uint8_t* out, size_t size, size_t inWanted,
-                                            size_t inTransferBytes) {
-  const SimTime start = NextFrame(clock_.NowNs());
-  InJob in;
-  in.transferSize = std::max(kPacketBytes, inTransferBytes);
-  in.repeat = true;
-  in.wanted = inWanted;
-  in.slot = start;
-  in.deadline = start + timing_.usbTimeoutNs;
-  OutJob outJob;
-  outJob.data = out;
-  outJob.size = size;
-  outJob.slot = start;
-  outJob.deadline = start + timing_.usbTimeoutNs;
-  if (size == 0) outJob.done = start;
-  if (inWanted == 0) in.done = start;
-  Run(&outJob, &in, kNever);
-  const SimTime inEnd = in.timedOut ? in.deadline : in.done;
-  const SimTime outEnd = outJob.timedOut ? outJob.deadline : outJob.done;
-  AdvanceClockTo(std::max(inEnd, outEnd));
-  return {std::move(in.data), in.timedOut || outJob.timedOut};
+void Ft232r::SubmitOut(const uint8_t* data, size_t size) {
+  asyncOut_ = std::make_unique<OutJob>();
+  asyncOut_->data = data;
+  asyncOut_->size = size;
+  asyncOut_->slot = NextFrame(clock_.NowNs());
+  asyncOut_->deadline = asyncOut_->slot + timing_.usbTimeoutNs;
+  if (size == 0) asyncOut_->done = asyncOut_->slot;
+}
+
+void Ft232r::SubmitIn(size_t size) {
+  asyncIn_ = std::make_unique<InJob>();
+  asyncIn_->transferSize = std::max(kPacketBytes, size);
+  asyncIn_->slot = NextFrame(clock_.NowNs());
+  asyncIn_->deadline = asyncIn_->slot + timing_.usbTimeoutNs;
+}
+
+bool Ft232r::InFlight() const { return asyncOut_ || asyncIn_; }
+
+Ft232r::Completion Ft232r::RunTransfers() {
+  Completion result;
+  if (!InFlight()) return result;
+  Run(asyncOut_.get(), asyncIn_.get(), kNever, true);
+  const bool outEnded = asyncOut_ && !asyncOut_->Pending();
+  const bool inEnded = asyncIn_ && !asyncIn_->Pending();
+  const SimTime outEnd =
+      outEnded ? (asyncOut_->timedOut ? asyncOut_->deadline : asyncOut_->done) : kNever;
+  const SimTime inEnd =
+      inEnded ? (asyncIn_->timedOut ? asyncIn_->deadline : asyncIn_->done) : kNever;
+  if (outEnded && outEnd <= inEnd) {
+    AdvanceClockTo(outEnd);
+    result.outAccepted = asyncOut_->accepted;
+    result.timedOut = asyncOut_->timedOut;
+    asyncOut_.reset();
+    return result;
+  }
+  AdvanceClockTo(inEnd);
+  result.in = true;
+  result.packets = std::move(asyncIn_->packets);
+  result.timedOut = asyncIn_->timedOut;
+  asyncIn_.reset();
+  ++inTransfers_;
+  return result;
+}
+
+void Ft232r::DropTransfers() {
+  asyncOut_.reset();
+  asyncIn_.reset();
 }
 
 void Ft232r::HostClosed() {

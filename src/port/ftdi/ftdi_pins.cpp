@@ -1,4 +1,4 @@
-#include "port/ftdi_pins.h"
+#include "port/ftdi/ftdi_pins.h"
 
 #include <sstream>
 #include <stdexcept>

@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <vector>
 
 #include "port/virtual_clock.h"
@@ -25,6 +26,13 @@ struct Ft232rTiming {
   // libftdi's usb_write_timeout and usb_read_timeout: a bulk transfer that the chip does not
   // complete within this ends with a time-out.
   SimTime usbTimeoutNs = 5000 * kMs;
+  // What a bit-bang byte takes for the generator's rate: published measurements disagree,
+  // so both readings are modelled.
+  enum class BitbangClock {
+    FourTimesGenerator,  // 4 bytes per generator baud
+    QuarterGenerator,    // 1 byte per 4 generator bauds
+  };
+  BitbangClock bitbangClock = BitbangClock::FourTimesGenerator;
 };
 
 // The FT232R's two interfaces the FTDI backend uses.
@@ -56,11 +64,12 @@ enum class Ft232rMode { Uart, SyncBitbang };
 // pins are read just before it is applied; that sample goes into the receive FIFO. A byte is
 // applied only when the receive FIFO has room for its sample, so a host that writes without
 // reading stalls the chip once 256 samples wait: the transmit FIFO then fills and the chip
-// accepts no more packets. The bit-bang clock runs at 4 times the rate the baud-rate generator
-// is set to: AN232R-01 gives the bit-bang clock as 16 times the baud rate the program sets
-// (9600 baud: 153 600 bytes per second, one every 6.5 us), and libftdi sets the generator to
-// 4 times that rate in bit-bang mode ("bitbang baudrates are automatically multiplied by 4",
-// ftdi_set_baudrate), so 16 x the program's rate = 4 x the generator's.
+// accepts no more packets. The bit-bang clock (Ft232rTiming::bitbangClock): by default 4 times
+// the rate the baud-rate generator is set to: AN232R-01 gives the bit-bang clock as 16 times
+// the baud rate the program sets (9600 baud: 153 600 bytes per second, one every 6.5 us), and
+// libftdi sets the generator to 4 times that rate in bit-bang mode ("bitbang baudrates are
+// automatically multiplied by 4", ftdi_set_baudrate), so 16 x the program's rate = 4 x the
+// generator's. Other measurements give a byte per 4 generator bauds: the other setting.
 //
 // UART mode: the transmit FIFO feeds the UART at the character time of the rate and word
 // format set; each character is heard by the adapter's mode switch (they are the COM device's
@@ -90,6 +99,9 @@ class Ft232r {
 
   // `adapter` may be null: a chip with nothing on its cable.
   Ft232r(port::VirtualClock& clock, Adapter* adapter, const Ft232rTiming& timing = {});
+  ~Ft232r();
+  Ft232r(const Ft232r&) = delete;
+  Ft232r& operator=(const Ft232r&) = delete;
 
   // Control requests, each one round trip on the bus from the clock's time.
   // SIO_RESET: both FIFOs emptied, DTR and RTS cleared (not the rate, format or bit mode).
@@ -115,23 +127,30 @@ class Ft232r {
     size_t accepted = 0;
     bool timedOut = false;
   };
-  // Sends `size` bytes in transfers of kTransferBytes; stops at a transfer the chip does not
-  // take within the time-out.
+  // One OUT transfer of `size` bytes (libusb_bulk_transfer); stops when the chip does not
+  // take it within the time-out.
   OutResult BulkOut(const uint8_t* data, size_t size);
-  // One IN transfer of up to kTransferBytes: the data bytes it brought (status bytes removed);
-  // it ends with the first packet shorter than 64 bytes.
-  std::vector<uint8_t> BulkIn();
-  // An IN transfer submitted, then the bytes written while it runs; the IN transfer is
-  // submitted again each time it ends until `inWanted` data bytes have come (libftdi's
-  // ftdi_read_data_submit / ftdi_write_data_submit / ftdi_transfer_data_done). Each IN
-  // transfer is `inTransferBytes` long (libftdi's read chunk size): it also ends when that many
-  // bytes, status bytes included, have come in full packets.
-  struct ExchangeResult {
-    std::vector<uint8_t> in;
+  // One IN transfer of up to `size` bytes: the USB bytes it brought, 2 status bytes at the
+  // start of every packet. It ends with the first packet shorter than 64 bytes, or full.
+  std::vector<uint8_t> BulkIn(size_t size = kTransferBytes);
+
+  // Asynchronous transfers (libusb_submit_transfer), at most one of each direction in flight;
+  // each starts at the next frame from the clock's time. RunTransfers works the bus until the
+  // first of them ends, advances the clock to that end and says which it was.
+  struct Completion {
+    bool in = false;
+    size_t outAccepted = 0;
+    std::vector<uint8_t> packets;  // an IN transfer's USB bytes, status bytes included
     bool timedOut = false;
   };
-  ExchangeResult BulkExchange(const uint8_t* out, size_t size, size_t inWanted,
-                              size_t inTransferBytes = kTransferBytes);
+  void SubmitOut(const uint8_t* data, size_t size);
+  void SubmitIn(size_t size);
+  bool InFlight() const;
+  Completion RunTransfers();
+  // Both transfers dropped (the host cancelled them or the device vanished).
+  void DropTransfers();
+  // IN transfers the host completed since construction.
+  uint64_t InTransfers() const { return inTransfers_; }
 
   // The host let go of the device (ftdi_usb_close). The chip keeps its state and its pins;
   // characters still in the UART go out, then the adapter's mode switch hears the COM device
@@ -175,7 +194,9 @@ class Ft232r {
   void AdvanceClockTo(SimTime t);
   SimTime AdapterTime(SimTime t);
 
-  void Run(OutJob* out, InJob* in, SimTime limit);
+  // Works the chip and the transfers up to `limit`; with no limit until the transfers end,
+  // or with `firstEnd` until one of them does.
+  void Run(OutJob* out, InJob* in, SimTime limit, bool firstEnd = false);
   SimTime NextChipEvent() const;
   SimTime NextOutPacket(const OutJob& job) const;
   SimTime NextInPacket(const InJob& job) const;
@@ -217,6 +238,9 @@ class Ft232r {
   SimTime lastApply_ = 0;     // the last bit-bang byte applied
   SimTime uartFree_ = 0;      // the end of the last UART character
   SimTime lastInPacket_ = 0;  // the latency timer restarts here
+  std::unique_ptr<OutJob> asyncOut_;
+  std::unique_ptr<InJob> asyncIn_;
+  uint64_t inTransfers_ = 0;
 };
 
 }  // namespace vexilo::sim

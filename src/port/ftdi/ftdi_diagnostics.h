@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "port/ftdi_calls.h"
+#include "port/ftdi/ftdi_calls.h"
 #include "port/serial_ports.h"
 
 namespace vexilo::port {

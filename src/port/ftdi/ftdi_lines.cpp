@@ -1,16 +1,21 @@
-#include "port/ftdi_lines.h"
+#include "port/ftdi/ftdi_lines.h"
 
 #include <algorithm>
 
-#include "port/ftdi_diagnostics.h"
+#include "port/ftdi/ftdi_diagnostics.h"
 
 namespace vexilo::port {
 namespace {
 
 constexpr int kUartBaud = 9600;
-// The latency timer in ms: a read-back that is not a full USB packet waits this long in the
-// chip. Every read-back a decision waits for costs it, so it is set as short as it goes.
-constexpr uint8_t kLatencyMs = 1;
+// The latency timer in ms: a read that is not a full USB packet waits this long in the chip.
+// As a UART every byte of the card's a decision waits for costs it, so it is as short as it
+// goes. In bit-bang every read asks for whole packets only, so the timer is never needed;
+// but a timer that ran out while the host was busy elsewhere answers the next read at once
+// with a packet of status bytes alone, which ends that USB transfer and costs another. At
+// its longest it does not run out between the transfers of an operation.
+constexpr uint8_t kUartLatencyMs = 1;
+constexpr uint8_t kBitBangLatencyMs = 255;
 // A read-back comes in USB packets of 62 bytes after two status bytes. A transfer of whole
 // packets whose read asks for exactly those packets ends with the last of them; any other
 // waits for the chip's latency timer to send the short rest. So every transfer is padded to
@@ -44,7 +49,8 @@ bool FtdiLines::Begin(bool bitBang, int bitBangBaud, const std::string& device) 
   // The lines go down while the chip is still a UART, before any pin is driven.
   if (!Check(calls_.SetBitmode(0, ftdi::kBitmodeReset), "ftdi_set_bitmode") ||
       !Check(calls_.SetDtrRts(false, false), "ftdi_setdtr_rts") ||
-      !Check(calls_.SetLatencyTimer(kLatencyMs), "ftdi_set_latency_timer")) {
+      !Check(calls_.SetLatencyTimer(bitBang ? kBitBangLatencyMs : kUartLatencyMs),
+             "ftdi_set_latency_timer")) {
     return false;
   }
   if (!bitBang) {
@@ -63,6 +69,31 @@ bool FtdiLines::Begin(bool bitBang, int bitBangBaud, const std::string& device) 
   Apply(false, false, false);
   LineSamples none;
   return Run(none);
+}
+
+double FtdiLines::MeasureStepNs(Clock& clock) {
+  // Whole packets, each transfer within one of libftdi's 4 KB writes, the longer long enough
+  // that the bus's 1 ms frames are small beside the difference.
+  constexpr unsigned kShortSteps = 8 * kPacketData;
+  constexpr unsigned kLongSteps = 64 * kPacketData;
+  uint64_t tookNs[2] = {0, 0};
+  const unsigned steps[2] = {kShortSteps, kLongSteps};
+  for (int i = 0; i < 2; ++i) {
+    LineSamples none;
+    Run(none);
+    const uint64_t start = clock.NowNs();
+    Hold(steps[i]);
+    if (!Run(none)) return 0;
+    tookNs[i] = clock.NowNs() - start;
+  }
+  if (tookNs[1] <= tookNs[0]) return 0;
+  return static_cast<double>(tookNs[1] - tookNs[0]) / (kLongSteps - kShortSteps);
+}
+
+bool FtdiLines::SetRate(int bitBangBaud) {
+  LineSamples none;
+  Run(none);
+  return Check(calls_.SetBaudrate(bitBangBaud), "ftdi_set_baudrate");
 }
 
 void FtdiLines::End() {
@@ -153,6 +184,11 @@ bool FtdiLines::Cts() {
 }
 
 void FtdiLines::RefreshModemLines() { SetModemLines(dtr_, rts_); }
+
+void FtdiLines::DiscardReceived() {
+  received_.clear();
+  if (!failed_ && !bitBang_) Check(calls_.PurgeReceived(), "ftdi_tciflush");
+}
 
 bool FtdiLines::DataReady() {
   if (!received_.empty()) return true;

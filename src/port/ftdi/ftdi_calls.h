@@ -8,6 +8,15 @@ namespace vexilo::port {
 // libftdi's constants that the FTDI backend uses (ftdi.h's values).
 namespace ftdi {
 constexpr uint16_t kVendorFtdi = 0x0403;
+// FTDI's chips with a bit-bang mode, by their product ID.
+struct BitBangChip {
+  uint16_t product;
+  const char* name;
+};
+inline constexpr BitBangChip kBitBangChips[] = {
+    {0x6001, "FT232R/FT245R"}, {0x6010, "FT2232"}, {0x6011, "FT4232H"},
+    {0x6014, "FT232H"},        {0x6015, "FT-X"},
+};
 constexpr uint8_t kBitmodeReset = 0x00;   // BITMODE_RESET: the UART
 constexpr uint8_t kBitmodeSyncBb = 0x04;  // BITMODE_SYNCBB: synchronous bit-bang
 constexpr int kBits8 = 8;                 // BITS_8
@@ -28,6 +37,8 @@ struct FtdiDeviceInfo {
   std::string serial;
   // libftdi's bus-path description of the device, "d:BUS/DEVICE" (ftdi_usb_open_string).
   std::string busPath;
+  // The chip type its product ID names ("FT232R/FT245R").
+  std::string chip;
 };
 
 // The calls of libftdi this program makes, one to one, on one device context. The backend
@@ -37,7 +48,8 @@ struct FtdiDeviceInfo {
 class FtdiCalls {
  public:
   virtual ~FtdiCalls() = default;
-  // Every device with FTDI's vendor ID (ftdi_usb_find_all, ftdi_usb_get_strings2).
+  // Every FTDI chip with a bit-bang mode on the bus (ftdi_usb_find_all for each of their
+  // product IDs, ftdi_usb_get_strings2).
   virtual int FindAll(std::vector<FtdiDeviceInfo>& devices) = 0;
   // ftdi_usb_open_string: "i:0x0403:0x6001", "s:0x0403:0x6001:SERIAL", "d:BUS/DEVICE" ...
   // Detaches the kernel's ftdi_sio driver from the interface first.
@@ -55,6 +67,8 @@ class FtdiCalls {
   virtual int PollModemStatus(uint16_t& status) = 0;
   // ftdi_tcioflush: both of the chip's FIFOs and the library's buffer emptied.
   virtual int Purge() = 0;
+  // ftdi_tciflush: what the chip received and the library's buffer of it thrown away.
+  virtual int PurgeReceived() = 0;
   // ftdi_write_data / ftdi_read_data: UART bytes, or bit-bang bytes written and read back.
   // A read returns what has arrived (possibly 0 bytes) without waiting long.
   virtual int WriteData(const uint8_t* data, int size) = 0;
@@ -68,6 +82,7 @@ class FtdiCalls {
   // the bus while the bytes go out, so the chip's read-back FIFO never fills and stalls it.
   // `in[k]` holds the pins as they were just before `out[k]` was applied.
   virtual int Exchange(const uint8_t* out, uint8_t* in, int size) = 0;
+  // libftdi's error text of the last failed call; empty when the call set none.
   virtual std::string ErrorString() const = 0;
 };
 

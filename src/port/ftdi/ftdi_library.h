@@ -1,7 +1,7 @@
 #pragma once
 #include <memory>
 
-#include "port/ftdi_calls.h"
+#include "port/ftdi/ftdi_calls.h"
 
 namespace vexilo::port {
 

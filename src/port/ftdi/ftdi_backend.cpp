@@ -1,9 +1,13 @@
-#include "port/ftdi_backend.h"
+#include "port/ftdi/ftdi_backend.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "port/comm_port.h"
-#include "port/ftdi_diagnostics.h"
+#include "port/ftdi/ftdi_diagnostics.h"
 #include "port/io_permission.h"
 #include "port/real_clock.h"
 #include "port/serial_ports.h"
@@ -15,6 +19,16 @@ namespace {
 constexpr uint64_t kCharacterUs = 12 * 1000000 / 9600;
 // The output time-out beyond the characters' own time.
 constexpr uint64_t kDrainSlackUs = 500000;
+
+// The bit clock. libftdi multiplies a bit-bang rate by 4 for the chip's generator, and
+// published measurements disagree on what the chip makes of that (a byte per 4 generator
+// bauds, or 4 bytes per baud): so a first rate is set and the step it gives is timed.
+// At the first rate a step is slow enough for the USB bus to keep up either way.
+constexpr int kProbeBaud = 15625;
+// What the line programs take a step to be.
+constexpr double kStepNs = 1000;
+// The generator's 3 MBaud over libftdi's factor of 4.
+constexpr int kMostBaud = 750000;
 
 }  // namespace
 
@@ -39,7 +53,7 @@ class FtdiBackend::BurstComm final : public CommPort {
       problem_ = backend_.problem_;
       return false;
     }
-    if (!backend_.lines_.Begin(false, backend_.options_.bitBangBaud, backend_.Description())) {
+    if (!backend_.lines_.Begin(false, backend_.BitBangBaud(), backend_.Description())) {
       problem_ = backend_.lines_.Fault()->explained;
       if (!heldBySession_) backend_.CloseDevice();
       return false;
@@ -52,8 +66,7 @@ class FtdiBackend::BurstComm final : public CommPort {
     if (!connected_) return;
     connected_ = false;
     if (heldBySession_) {
-      backend_.lines_.Begin(backend_.bitBang_, backend_.options_.bitBangBaud,
-                            backend_.Description());
+      backend_.lines_.Begin(backend_.bitBang_, backend_.BitBangBaud(), backend_.Description());
     } else {
       backend_.CloseDevice();
     }
@@ -158,10 +171,42 @@ void FtdiBackend::CloseDevice() {
   open_ = false;
 }
 
+int FtdiBackend::BitBangBaud() const {
+  if (options_.bitBangBaud > 0) return options_.bitBangBaud;
+  return measuredBaud_ > 0 ? measuredBaud_ : kProbeBaud;
+}
+
+// Times the steps at the first rate and sets the rate that makes them a microsecond: never
+// faster, so the card's clock (SCK high and low each at least 2 cycles of 3.58 MHz) is kept.
+bool FtdiBackend::MeasureBitClock() {
+  const double probeStepNs = lines_.MeasureStepNs(clock_);
+  if (probeStepNs <= 0) return false;
+  // Rounded down to three figures: the frames of the bus make the time a little uncertain.
+  double wanted = std::clamp(kProbeBaud * probeStepNs / kStepNs, 1.0, double{kMostBaud});
+  const double unit = std::pow(10.0, std::floor(std::log10(wanted)) - 2);
+  wanted = std::max(1.0, std::floor(wanted / unit) * unit);
+  measuredBaud_ = static_cast<int>(wanted);
+  if (!lines_.SetRate(measuredBaud_)) return false;
+  char text[200];
+  std::snprintf(text, sizeof text,
+                "FTDI bit clock: %.2f us per step measured at %d baud; set %d baud: %.2f us per "
+                "step (%s)",
+                probeStepNs / 1000, kProbeBaud, measuredBaud_,
+                probeStepNs * kProbeBaud / measuredBaud_ / 1000, Description().c_str());
+  note_ = text;
+  return true;
+}
+
+std::string FtdiBackend::TakeNote() { return std::exchange(note_, std::string()); }
+
 bool FtdiBackend::BeginSession(uint16_t) {
   if (!OpenDevice()) return false;
-  if (!lines_.Begin(bitBang_, options_.bitBangBaud, Description())) {
-    problem_ = lines_.Fault()->explained;
+  if (!lines_.Begin(bitBang_, BitBangBaud(), Description()) ||
+      (bitBang_ && options_.bitBangBaud <= 0 && measuredBaud_ == 0 && !MeasureBitClock())) {
+    problem_ = lines_.Fault() ? lines_.Fault()->explained
+                              : "FTDI USB adapter " + Description() +
+                                    ": the bit-bang clock could not be timed; plug the cable in "
+                                    "again and repeat the command.";
     CloseDevice();
     return false;
   }
