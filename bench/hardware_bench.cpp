@@ -18,7 +18,7 @@
 #include "app/workspace.h"
 #include "avr/avr_operations.h"
 #include "quiet_operator.h"
-#include "sim/sim_backend.h"
+#include "sim/backend/sim_backend.h"
 
 namespace {
 

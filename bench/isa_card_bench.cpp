@@ -15,8 +15,8 @@
 #include "app/rig.h"
 #include "app/workspace.h"
 #include "quiet_operator.h"
+#include "sim/backend/sim_backend.h"
 #include "sim/isa/helper_process.h"
-#include "sim/sim_backend.h"
 
 namespace {
 

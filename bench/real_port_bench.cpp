@@ -13,7 +13,7 @@
 #include "app/workspace.h"
 #include "port/tty_backend.h"
 #include "quiet_operator.h"
-#include "sim/sim_serial_device.h"
+#include "sim/backend/sim_serial_device.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "app/rig.h"
 #include "app/workspace.h"
 #include "quiet_operator.h"
-#include "sim/sim_backend.h"
+#include "sim/backend/sim_backend.h"
 
 namespace {
 

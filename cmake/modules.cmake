@@ -1,8 +1,12 @@
-# One static library per source folder. Every .cpp in the folder belongs to it, so adding a
-# file needs no edit here.
-function(vexilo_module name dir)
+# One static library per source folder (or per list of folders that depend on each other).
+# Every .cpp in the folders belongs to it, so adding a file needs no edit here.
+function(vexilo_module name dirs)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${dir}/*.cpp)
+  set(sources)
+  foreach(dir IN LISTS dirs)
+    file(GLOB dir_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${dir}/*.cpp)
+    list(APPEND sources ${dir_sources})
+  endforeach()
   if(sources)
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)

@@ -4,8 +4,8 @@
 
 #include "app/command_frames.h"
 #include "app/option_panels.h"
+#include "sim/backend/sim_backend.h"
 #include "sim/phoenix/loader_marker.h"
-#include "sim/sim_backend.h"
 
 namespace vexilo::app {
 namespace {

@@ -8,11 +8,11 @@
 #include "port/ftdi/ftdi_library.h"
 #include "port/io_backend.h"
 #include "port/tty_backend.h"
-#include "sim/card_state.h"
-#include "sim/card_state_lock.h"
-#include "sim/faults.h"
+#include "sim/backend/sim_backend.h"
+#include "sim/card/card_state.h"
+#include "sim/card/card_state_lock.h"
+#include "sim/card/faults.h"
 #include "sim/ftdi/sim_ftdi_calls.h"
-#include "sim/sim_backend.h"
 
 namespace vexilo::app {
 namespace {

@@ -30,7 +30,7 @@
 #include "port/ftdi/ftdi_library.h"
 #include "port/ftdi/ftdi_pins.h"
 #include "port/serial_ports.h"
-#include "sim/sim_backend.h"
+#include "sim/backend/sim_backend.h"
 
 namespace vexilo::cli {
 namespace {

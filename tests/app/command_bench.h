@@ -16,7 +16,7 @@
 #include "app/rig.h"
 #include "app/workspace.h"
 #include "port/port_io.h"
-#include "sim/sim_backend.h"
+#include "sim/backend/sim_backend.h"
 
 namespace vexilo::app::testing {
 

@@ -6,7 +6,7 @@
 #include "app/mode_switch.h"
 #include "command_bench.h"
 #include "port/tty_backend.h"
-#include "sim/sim_serial_device.h"
+#include "sim/backend/sim_serial_device.h"
 
 namespace vexilo::app {
 namespace {

@@ -11,7 +11,7 @@
 #include "port/backend.h"
 #include "port/port_session.h"
 #include "port/virtual_clock.h"
-#include "sim/sim_backend.h"
+#include "sim/backend/sim_backend.h"
 #include "support/recording_operator.h"
 
 namespace vexilo::avr::testing {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "extee/extee_operations.h"
+#include "sim/backend/sim_backend.h"
 #include "sim/phoenix/loader_family.h"
-#include "sim/sim_backend.h"
 
 namespace vexilo::extee::testing {
 

@@ -7,8 +7,8 @@
 #include "avr/avr_operations.h"
 #include "image/intel_hex.h"
 #include "pic/pic_operations.h"
+#include "sim/backend/sim_backend.h"
 #include "sim/phoenix/loader_marker.h"
-#include "sim/sim_backend.h"
 #include "support/recording_operator.h"
 
 namespace vexilo::extee {
@@ -63,9 +63,8 @@ struct Card {
     options.card = type;
     options.mode = mode;
     backend = std::make_unique<sim::SimBackend>(options);
-    session = std::make_unique<port::PortSession>(*backend, op, [] {
-      return port::SessionSettings{};
-    });
+    session =
+        std::make_unique<port::PortSession>(*backend, op, [] { return port::SessionSettings{}; });
     session->OpenPort("avr/pic");
   }
   port::OperationContext Context() { return {*session, op, errorFlag}; }
@@ -114,11 +113,14 @@ TEST(LoaderInstall, AWordThatDoesNotTakeEndsTheAvrLoader) {
   // Flash bits only go from 1 to 0 without an erase: a word programmed to 0000 earlier does
   // not take the loader's erased word 5.
   const LoaderImage loader = SimLoader(LoaderFamily::Avr, sim::LoaderFamily::Avr);
-  avr::WriteFlash(ctx, avr::AvrChip::AT90S8515, [] {
-    image::MemoryImage flash(image::ImageKind::AvrFlash, 4096);
-    flash.SetCell(5, 0x0000);
-    return flash;
-  }(), "20");
+  avr::WriteFlash(
+      ctx, avr::AvrChip::AT90S8515,
+      [] {
+        image::MemoryImage flash(image::ImageKind::AvrFlash, 4096);
+        flash.SetCell(5, 0x0000);
+        return flash;
+      }(),
+      "20");
   card.op.Clear();
   WriteAvrLoader(ctx, avr::AvrChip::AT90S8515, loader, "20");
   EXPECT_EQ(card.op.Errors(), (Texts{"ATMEL WRITE FLASH : ERROR ADR[0005]"}));
@@ -134,11 +136,10 @@ TEST(LoaderInstall, BothPicCardsTakeTheLoaderAndItsConfigurationWord) {
     sim::LoaderFamily family;
     uint16_t config;
   };
-  for (const Case& c :
-       {Case{sim::CardType::WaferCard, pic::PicChip::PIC16F84, LoaderFamily::Pic16F84,
-             sim::LoaderFamily::Pic16F84, 0x3FF9},
-        Case{sim::CardType::PicCard2, pic::PicChip::PIC16F876, LoaderFamily::Pic16F876,
-             sim::LoaderFamily::Pic16F876, 0x3F39}}) {
+  for (const Case& c : {Case{sim::CardType::WaferCard, pic::PicChip::PIC16F84,
+                             LoaderFamily::Pic16F84, sim::LoaderFamily::Pic16F84, 0x3FF9},
+                        Case{sim::CardType::PicCard2, pic::PicChip::PIC16F876,
+                             LoaderFamily::Pic16F876, sim::LoaderFamily::Pic16F876, 0x3F39}}) {
     SCOPED_TRACE(pic::PicRow(c.chip).name);
     Card card(c.card, sim::AdapterMode::Pic);
     port::OperationContext ctx = card.Context();

@@ -7,7 +7,7 @@
 
 #include "app/rig.h"
 #include "app/workspace.h"
-#include "sim/sim_backend.h"
+#include "sim/backend/sim_backend.h"
 
 namespace vexilo::gui::test {
 

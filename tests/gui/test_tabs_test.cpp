@@ -6,7 +6,7 @@
 #include <QPushButton>
 
 #include "gui/command_runner.h"
-#include "sim/sim_backend.h"
+#include "sim/backend/sim_backend.h"
 
 namespace vexilo::gui {
 namespace {

@@ -6,7 +6,7 @@
 #include <span>
 
 #include "image/hex_to_int.h"
-#include "sim/sim_backend.h"
+#include "sim/backend/sim_backend.h"
 #include "support/recording_operator.h"
 
 namespace vexilo::pic {
@@ -22,7 +22,8 @@ struct PicRig {
     options.mode = sim::AdapterMode::Pic;
     options.faults = faults;
     backend = std::make_unique<sim::SimBackend>(options);
-    session = std::make_unique<port::PortSession>(*backend, op, [] { return port::SessionSettings{}; });
+    session =
+        std::make_unique<port::PortSession>(*backend, op, [] { return port::SessionSettings{}; });
     session->OpenPort("avr/pic");
   }
   PicContext Context() { return {*session, op, errorFlag}; }
@@ -118,10 +119,9 @@ TEST(PicMemoryOperations, LogLinesOfEachOperation) {
   ReadEepromInt(ctx, PicChip::PIC16F84, flash);
   VerifyFlash(ctx, PicChip::PIC16F84, Flash(PicChip::PIC16F84));
   EXPECT_EQ(rig.op.Texts(),
-            (Texts{"PIC READ FLASH : START", "PIC READ FLASH : STOP",
-                   "PIC READ EEPROM INT : START", "PIC READ EEPROM INT : STOP",
-                   "PIC VERYFI FLASH : START", "PIC VERYFI FLASH : OK",
-                   "PIC VERYFI FLASH : STOP"}));
+            (Texts{"PIC READ FLASH : START", "PIC READ FLASH : STOP", "PIC READ EEPROM INT : START",
+                   "PIC READ EEPROM INT : STOP", "PIC VERYFI FLASH : START",
+                   "PIC VERYFI FLASH : OK", "PIC VERYFI FLASH : STOP"}));
   EXPECT_EQ(rig.op.address, ":03FF");
   EXPECT_EQ(rig.op.progress, 1024u);
 
@@ -139,8 +139,8 @@ TEST(PicMemoryOperations, ThePic16f876WritesOnlyUpToTheLastProgrammedWord) {
   PicContext ctx = rig.Context();
   const uint64_t accessesBefore = rig.backend->PortAccesses();
   WriteFlash(ctx, PicChip::PIC16F876, Flash(PicChip::PIC16F876), "10");
-  EXPECT_EQ(rig.op.Texts(), (Texts{"PIC WRITE FLASH : START", "PIC WRITE FLASH : OK",
-                                   "PIC WRITE FLASH : STOP"}));
+  EXPECT_EQ(rig.op.Texts(),
+            (Texts{"PIC WRITE FLASH : START", "PIC WRITE FLASH : OK", "PIC WRITE FLASH : STOP"}));
   EXPECT_EQ(rig.backend->PortAccesses(), accessesBefore) << "an erased image sends nothing";
 
   rig.op.Clear();
@@ -167,8 +167,7 @@ TEST(PicMemoryOperations, DifferencesStopAtTheirAddress) {
   rig.op.Clear();
   VerifyFlash(ctx, PicChip::PIC16F84, flash);
   EXPECT_EQ(rig.op.Errors(), (Texts{"PIC VERYFI FLASH : ERROR ADR[0012]"}));
-  EXPECT_EQ(rig.op.Texts(), (Texts{"PIC VERYFI FLASH : START",
-                                   "PIC VERYFI FLASH : ERROR ADR[0012]",
+  EXPECT_EQ(rig.op.Texts(), (Texts{"PIC VERYFI FLASH : START", "PIC VERYFI FLASH : ERROR ADR[0012]",
                                    "PIC VERYFI FLASH : STOP"}));
 
   // An EEPROM byte that differs.

@@ -1,9 +1,9 @@
-#include "sim/adapter.h"
+#include "sim/adapter/adapter.h"
 
 #include <gtest/gtest.h>
 
+#include "sim/backend/sim_backend.h"
 #include "sim/fakes.h"
-#include "sim/sim_backend.h"
 
 namespace vexilo::sim {
 namespace {

@@ -1,4 +1,4 @@
-#include "sim/card_state.h"
+#include "sim/card/card_state.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "sim/card_state_lock.h"
+#include "sim/card/card_state_lock.h"
 #include "sim/fakes.h"
 
 namespace vexilo::sim {

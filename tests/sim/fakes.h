@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "sim/chip.h"
-#include "sim/phoenix_card.h"
-#include "sim/sim_card.h"
-#include "sim/uart16550.h"
+#include "sim/adapter/uart16550.h"
+#include "sim/card/chip.h"
+#include "sim/card/phoenix_card.h"
+#include "sim/card/sim_card.h"
 
 namespace vexilo::sim::testing {
 

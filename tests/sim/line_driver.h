@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "sim/sim_backend.h"
+#include "sim/backend/sim_backend.h"
 
 namespace vexilo::sim::testing {
 

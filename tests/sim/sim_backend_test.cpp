@@ -1,4 +1,4 @@
-#include "sim/sim_backend.h"
+#include "sim/backend/sim_backend.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
 // Cards built with the real chip and Phoenix models.
-#include "sim/sim_card.h"
+#include "sim/card/sim_card.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 
-#include "sim/card_state.h"
+#include "sim/backend/sim_backend.h"
+#include "sim/card/card_state.h"
 #include "sim/line_driver.h"
-#include "sim/sim_backend.h"
 
 namespace vexilo::sim {
 namespace {

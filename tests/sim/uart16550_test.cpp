@@ -1,4 +1,4 @@
-#include "sim/uart16550.h"
+#include "sim/adapter/uart16550.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "sim/avr/avr_chip_spec.h"
-#include "sim/chip.h"
+#include "sim/card/chip.h"
 
 namespace vexilo::sim {
 

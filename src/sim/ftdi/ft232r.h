@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "port/virtual_clock.h"
-#include "sim/adapter.h"
+#include "sim/adapter/adapter.h"
+#include "sim/adapter/uart16550.h"
 #include "sim/sim_time.h"
-#include "sim/uart16550.h"
 
 namespace vexilo::sim {
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "port/ftdi/ftdi_calls.h"
+#include "sim/backend/sim_backend.h"
 #include "sim/ftdi/ft232r.h"
 #include "sim/ftdi/sim_usb_bus.h"
-#include "sim/sim_backend.h"
 
 namespace vexilo::sim {
 

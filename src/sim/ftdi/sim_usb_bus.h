@@ -6,7 +6,7 @@
 
 #include "port/ftdi/ftdi_calls.h"
 #include "port/virtual_clock.h"
-#include "sim/adapter.h"
+#include "sim/adapter/adapter.h"
 #include "sim/ftdi/ft232r.h"
 
 namespace vexilo::sim {

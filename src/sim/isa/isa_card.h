@@ -6,12 +6,12 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/chip.h"
+#include "sim/card/chip.h"
+#include "sim/card/phoenix_card.h"
 #include "sim/isa/helper_process.h"
 #include "sim/isa/isa_wiring.h"
 #include "sim/phoenix/eeprom_24cxx.h"
 #include "sim/phoenix/eeprom_pins.h"
-#include "sim/phoenix_card.h"
 
 namespace vexilo::sim {
 

@@ -3,12 +3,12 @@
 #include <optional>
 #include <vector>
 
-#include "sim/chip.h"
+#include "sim/card/chip.h"
+#include "sim/card/phoenix_card.h"
 #include "sim/phoenix/card_transmitter.h"
 #include "sim/phoenix/eeprom_24cxx.h"
 #include "sim/phoenix/loader_model.h"
 #include "sim/phoenix/phoenix_sim.h"
-#include "sim/phoenix_card.h"
 
 namespace vexilo::sim {
 

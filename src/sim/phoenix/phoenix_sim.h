@@ -3,8 +3,8 @@
 #include <memory>
 #include <optional>
 
-#include "sim/chip.h"
-#include "sim/phoenix_card.h"
+#include "sim/card/chip.h"
+#include "sim/card/phoenix_card.h"
 
 namespace vexilo::sim {
 

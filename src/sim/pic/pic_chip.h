@@ -1,7 +1,7 @@
 #pragma once
 #include <memory>
 
-#include "sim/chip.h"
+#include "sim/card/chip.h"
 
 namespace vexilo::sim {
 

@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "sim/chip.h"
+#include "sim/card/chip.h"
 #include "sim/pic/pic_chip_traits.h"
 
 namespace vexilo::sim {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/chip.h"
+#include "sim/card/chip.h"
 #include "sim/pic/pic_chip_traits.h"
 #include "sim/pic/pic_frame_shifter.h"
 #include "sim/pic/pic_memory.h"

@@ -2,7 +2,7 @@
 #include <array>
 #include <cstdint>
 
-#include "sim/chip.h"
+#include "sim/card/chip.h"
 
 namespace vexilo::sim::testing {
 

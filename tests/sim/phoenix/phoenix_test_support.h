@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/chip.h"
-#include "sim/phoenix_card.h"
+#include "sim/card/chip.h"
+#include "sim/card/phoenix_card.h"
 #include "sim/sim_time.h"
 
 namespace vexilo::sim::testing {

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "sim/chip.h"
+#include "sim/card/chip.h"
 #include "sim/pic/pic_chip.h"
 
 namespace vexilo::sim::testing {

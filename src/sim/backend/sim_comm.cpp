@@ -1,4 +1,4 @@
-#include "sim/sim_comm.h"
+#include "sim/backend/sim_comm.h"
 
 namespace vexilo::sim {
 

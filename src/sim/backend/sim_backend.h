@@ -6,11 +6,11 @@
 
 #include "port/backend.h"
 #include "port/virtual_clock.h"
-#include "sim/adapter.h"
-#include "sim/faults.h"
-#include "sim/sim_card.h"
-#include "sim/sim_comm.h"
-#include "sim/uart16550.h"
+#include "sim/adapter/adapter.h"
+#include "sim/adapter/uart16550.h"
+#include "sim/backend/sim_comm.h"
+#include "sim/card/faults.h"
+#include "sim/card/sim_card.h"
 
 namespace vexilo::sim {
 
@@ -27,8 +27,8 @@ struct SimOptions {
   AdapterMode mode = AdapterMode::Phoenix;  // the adapter's mode at power-up
   SimFaults faults;
   PhoenixModel phoenix = PhoenixModel::Behavioural;  // what runs the card's firmware
-  SimTime ioAccessNs = kIoAccessNs;  // simulated time per port access
-  SimTime yieldNs = 1000;            // simulated time per Sleep(0)
+  SimTime ioAccessNs = kIoAccessNs;                  // simulated time per port access
+  SimTime yieldNs = 1000;                            // simulated time per Sleep(0)
 };
 
 // The machine's I/O ports as the simulated PC has them: the adapter's UART at its COM base,

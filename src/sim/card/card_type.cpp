@@ -1,4 +1,4 @@
-#include "sim/card_type.h"
+#include "sim/card/card_type.h"
 
 #include <algorithm>
 #include <array>

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "port/serial_syscalls.h"
-#include "sim/sim_backend.h"
+#include "sim/backend/sim_backend.h"
 
 namespace vexilo::sim {
 

@@ -4,8 +4,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "sim/mode_burst.h"
-#include "sim/sim_card.h"
+#include "sim/adapter/mode_burst.h"
+#include "sim/card/sim_card.h"
 
 namespace vexilo::sim {
 

@@ -1,4 +1,4 @@
-#include "sim/sim_card.h"
+#include "sim/card/sim_card.h"
 
 namespace vexilo::sim {
 

@@ -3,11 +3,11 @@
 #include <memory>
 #include <vector>
 
-#include "sim/adapter.h"
-#include "sim/card_type.h"
-#include "sim/chip.h"
-#include "sim/faults.h"
-#include "sim/phoenix_card.h"
+#include "sim/adapter/adapter.h"
+#include "sim/card/card_type.h"
+#include "sim/card/chip.h"
+#include "sim/card/faults.h"
+#include "sim/card/phoenix_card.h"
 
 namespace vexilo::sim {
 

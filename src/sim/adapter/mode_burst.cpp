@@ -1,4 +1,4 @@
-#include "sim/mode_burst.h"
+#include "sim/adapter/mode_burst.h"
 
 namespace vexilo::sim {
 

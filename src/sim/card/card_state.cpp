@@ -1,4 +1,4 @@
-#include "sim/card_state.h"
+#include "sim/card/card_state.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "sim/sim_serial_device.h"
+#include "sim/backend/sim_serial_device.h"
 
 #include <sys/ioctl.h>
 

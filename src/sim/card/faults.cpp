@@ -1,4 +1,4 @@
-#include "sim/faults.h"
+#include "sim/card/faults.h"
 
 #include <charconv>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "sim/adapter.h"
+#include "sim/adapter/adapter.h"
 
 #include <cmath>
 

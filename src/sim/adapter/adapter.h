@@ -3,11 +3,11 @@
 #include <deque>
 #include <optional>
 
-#include "sim/chip.h"
-#include "sim/mode_burst.h"
-#include "sim/phoenix_card.h"
+#include "sim/adapter/mode_burst.h"
+#include "sim/adapter/uart16550.h"
+#include "sim/card/chip.h"
+#include "sim/card/phoenix_card.h"
 #include "sim/sim_time.h"
-#include "sim/uart16550.h"
 
 namespace vexilo::sim {
 

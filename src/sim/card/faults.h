@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "sim/chip.h"
+#include "sim/card/chip.h"
 #include "sim/phoenix/phoenix_sim.h"
 
 namespace vexilo::sim {

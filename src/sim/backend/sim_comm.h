@@ -3,7 +3,7 @@
 
 #include "port/comm_port.h"
 #include "port/virtual_clock.h"
-#include "sim/adapter.h"
+#include "sim/adapter/adapter.h"
 
 namespace vexilo::sim {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <vector>
 
-#include "sim/chip.h"
+#include "sim/card/chip.h"
 #include "sim/sim_time.h"
 
 namespace vexilo::sim {

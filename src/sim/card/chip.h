@@ -27,7 +27,7 @@ struct ChipFaults {
 
 // A named memory of a simulated component, saved to and loaded from the card state file.
 struct MemoryRegion {
-  std::string name;         // "flash", "eeprom", "fuses", "config", "24cxx" ...
+  std::string name;          // "flash", "eeprom", "fuses", "config", "24cxx" ...
   std::span<uint8_t> bytes;  // fixed size for the component
 };
 

@@ -1,4 +1,4 @@
-#include "sim/card_state_lock.h"
+#include "sim/card/card_state_lock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "sim/card_state.h"
+#include "sim/card/card_state.h"
 
 namespace vexilo::sim {
 namespace {

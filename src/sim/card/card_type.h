@@ -4,7 +4,7 @@
 #include <span>
 #include <string_view>
 
-#include "sim/adapter.h"
+#include "sim/adapter/adapter.h"
 #include "sim/avr/avr_chip.h"
 #include "sim/isa/isa_wiring.h"
 #include "sim/pic/pic_chip.h"

@@ -3,11 +3,11 @@
 #include <string>
 
 #include "sim/avr/avr_chip.h"
+#include "sim/backend/sim_backend.h"
+#include "sim/card/sim_card.h"
 #include "sim/isa/isa_card.h"
 #include "sim/phoenix/phoenix_sim.h"
 #include "sim/pic/pic_chip.h"
-#include "sim/sim_backend.h"
-#include "sim/sim_card.h"
 
 namespace vexilo::sim {
 
