@@ -110,20 +110,16 @@ bool ImageEdits::AnyUnsaved() const {
   return std::any_of(std::begin(kIds), std::end(kIds), [this](ImageId id) { return Unsaved(id); });
 }
 
-bool ImageEdits::Undo(Workspace& ws) {
-  if (undo_.empty()) return false;
-  redo_.push_back(Current(ws));
-  State state = std::move(undo_.back());
-  undo_.pop_back();
-  Restore(ws, std::move(state));
-  return true;
-}
+bool ImageEdits::Undo(Workspace& ws) { return StepBack(undo_, redo_, ws); }
 
-bool ImageEdits::Redo(Workspace& ws) {
-  if (redo_.empty()) return false;
-  undo_.push_back(Current(ws));
-  State state = std::move(redo_.back());
-  redo_.pop_back();
+bool ImageEdits::Redo(Workspace& ws) { return StepBack(redo_, undo_, ws); }
+
+// Goes back to the newest state of `from`, keeping what the images are now on `to`.
+bool ImageEdits::StepBack(std::vector<State>& from, std::vector<State>& to, Workspace& ws) {
+  if (from.empty()) return false;
+  to.push_back(Current(ws));
+  State state = std::move(from.back());
+  from.pop_back();
   Restore(ws, std::move(state));
   return true;
 }

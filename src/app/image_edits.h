@@ -55,6 +55,7 @@ class ImageEdits {
   };
   State Current(const Workspace& ws) const;
   void Restore(Workspace& ws, State state);
+  bool StepBack(std::vector<State>& from, std::vector<State>& to, Workspace& ws);
   void Commit(Workspace& ws, ImageId id, image::MemoryImage changed,
               const std::vector<uint32_t>& cells);
   void Mark(ImageId id, uint32_t cell, uint32_t cells);
