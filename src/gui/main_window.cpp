@@ -357,7 +357,7 @@ void TForm1::BuildToolBar() {
   bar->addWidget(gap);
   stop_ = new QToolButton(bar);
   stop_->setObjectName("ToolButtonStop");
-  stop_->setText(QStringLiteral("S&top"));
+  stop_->setText(Tr("Stop", "S&top"));
   stop_->setIcon(MakeToolIcon(ToolIcon::Stop));
   stop_->setIconSize(QSize(28, 28));
   stop_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -1032,7 +1032,20 @@ void TForm1::InstallQtTranslation(const QString& displayName) {
 }
 
 void TForm1::ApplyTexts() {
+  stop_->setText(Tr("Stop", "S&top"));
   stop_->setToolTip(Tr("StopTip", "Stop the running command (Esc)"));
+  static constexpr std::array<std::pair<const char*, const char*>, 6> kTabs{{
+      {"TabFlash", "FLASH"},
+      {"TabEepromExt", "EEPROM ext"},
+      {"TabSetup", "Setup"},
+      {"TabInfo", "Info"},
+      {"TabTestKoVad", "Test KO-VAD"},
+      {"TabTestKoVad2", "Test KO-VAD2"},
+  }};
+  for (size_t i = 0; i < kTabs.size(); ++i) {
+    pages_->setTabText(static_cast<int>(i), Tr(kTabs[i].first, kTabs[i].second));
+  }
+  setup_->Retranslate([this](const char* key, const char* english) { return Tr(key, english); });
   ShowSystemLine();
   for (size_t i = 0; i < toolButtons_.size(); ++i) {
     toolButtons_[i]->setText(Text(static_cast<int>(i) + 1));
