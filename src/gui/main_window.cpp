@@ -1031,6 +1031,17 @@ void TForm1::InstallQtTranslation(const QString& displayName) {
   }
 }
 
+bool TForm1::ShowTab(const QString& caption) {
+  for (int i = 0; i < pages_->count(); ++i) {
+    if (QString(pages_->tabText(i)).remove('&').compare(caption, Qt::CaseInsensitive) == 0) {
+      pages_->setTabVisible(i, true);
+      pages_->setCurrentIndex(i);
+      return true;
+    }
+  }
+  return false;
+}
+
 void TForm1::ApplyTexts() {
   stop_->setText(Tr("Stop", "S&top"));
   stop_->setToolTip(Tr("StopTip", "Stop the running command (Esc)"));

@@ -36,6 +36,12 @@ Layout* Tight(Layout* layout) {
   return layout;
 }
 
+// A combo box as narrow as its column: long captions are cut, the list shows them whole.
+void Narrow(QComboBox* box) {
+  box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  box->setMinimumContentsLength(5);
+}
+
 QLineEdit* DelayEdit(const char* name, QWidget* parent) {
   auto* edit = new QLineEdit(parent);
   edit->setObjectName(name);
@@ -68,6 +74,7 @@ SetupTab::SetupTab(app::Settings& settings, QWidget* parent)
   grid->addWidget(BuildPorts(), 0, 0);
   grid->addWidget(BuildDelays(), 0, 1);
   grid->addWidget(BuildClocks(), 0, 2);
+  grid->setColumnStretch(0, 1);
   grid->setColumnStretch(2, 1);
   Sync();
 }
@@ -116,6 +123,7 @@ QWidget* SetupTab::BuildPorts() {
   auto* g = Tight(new QGridLayout(box));
   backend_ = new QComboBox(box);
   backend_->setObjectName("port_backend");
+  Narrow(backend_);
   for (const BackendChoice& choice : kBackendChoices) backend_->addItem(QString(), choice.name);
   Shown([this] {
     for (size_t i = 0; i < kBackendChoices.size(); ++i) {
@@ -131,6 +139,7 @@ QWidget* SetupTab::BuildPorts() {
   });
   deviceCom_ = new QComboBox(box);
   deviceCom_->setObjectName("device_com");
+  Narrow(deviceCom_);
   deviceCom_->addItems({"COM1", "COM2", "COM3", "COM4"});
   connect(deviceCom_, &QComboBox::currentIndexChanged, this, [this] { ShowDevice(); });
   devicePath_ = new QLineEdit(box);
@@ -179,6 +188,7 @@ QWidget* SetupTab::BuildPorts() {
   g->addWidget(ports, 2, 0, 1, 2);
   simCard_ = new QComboBox(box);
   simCard_->setObjectName("sim_card");
+  Narrow(simCard_);
   for (const BackendChoice& choice : kSimCardChoices) simCard_->addItem(QString(), choice.name);
   Shown([this] {
     simCard_->setToolTip(
@@ -195,7 +205,8 @@ QWidget* SetupTab::BuildPorts() {
     settings_.simCard = kSimCardChoices[static_cast<size_t>(index)].name;
     emit PortChanged();
   });
-  g->addWidget(simCard_, 3, 0, 1, 2);
+  // The simulator's card and a device are never both in use: they share a row.
+  g->addWidget(simCard_, 1, 0, 1, 2);
   layout->addWidget(box);
   layout->addStretch(1);
   return column;
@@ -260,7 +271,6 @@ QWidget* SetupTab::BuildDelays() {
                              "AVR: whole pages, and polling instead of the write delay.\n"
                              "PIC16F876: the shorter programming-only cycle after an erase."));
   });
-  layout->addWidget(fastWrite_);
   connect(fastWrite_, &QCheckBox::toggled, this, [this](bool on) { settings_.fastWrite = on; });
   writeAnyChip_ = new QCheckBox(column);
   writeAnyChip_->setObjectName("write_any_chip");
@@ -270,7 +280,6 @@ QWidget* SetupTab::BuildDelays() {
                                 "Write even when the chip's signature or device ID is not the "
                                 "card type's\n(off: such a write is refused)."));
   });
-  layout->addWidget(writeAnyChip_);
   connect(writeAnyChip_, &QCheckBox::toggled, this,
           [this](bool on) { settings_.writeAnyChip = on; });
   connect(verEeprom_, &QCheckBox::toggled, this, [this](bool on) { settings_.verifyEeprom = on; });
@@ -320,6 +329,9 @@ QWidget* SetupTab::BuildClocks() {
   presets->addWidget(win9x);
   presets->addWidget(winNt);
   layout->addLayout(presets);
+  // Made with the delays they change; here, where the column has room for them.
+  layout->addWidget(fastWrite_);
+  layout->addWidget(writeAnyChip_);
 
   lang_ = new QComboBox(column);
   lang_->setObjectName("lang");
@@ -333,6 +345,7 @@ QWidget* SetupTab::BuildClocks() {
   auto* memo = new QPlainTextEdit(column);
   memo->setObjectName("Memo2");
   memo->setReadOnly(true);
+  memo->setMinimumHeight(36);  // the note scrolls; the controls above it stay in view
   memo->setLineWrapMode(QPlainTextEdit::NoWrap);
   QFont small = memo->font();
   small.setStretch(QFont::SemiCondensed);
@@ -366,6 +379,9 @@ void SetupTab::ShowDevice() {
   deviceCom_->setEnabled(usesDevice && !ftdi);
   devicePath_->setEnabled(usesDevice);
   simCard_->setEnabled(!usesDevice);
+  deviceCom_->setVisible(usesDevice);
+  devicePath_->setVisible(usesDevice);
+  simCard_->setVisible(!usesDevice);
 }
 
 void SetupTab::Sync() {

@@ -27,6 +27,9 @@ class SetupTab final : public QWidget {
   SetupTab(app::Settings& settings, QWidget* parent = nullptr);
 
   void Sync();
+  // In its scroll area the tab takes the room there is and scrolls only below its minimum
+  // size (the wrapped device list would ask for its full preferred height).
+  int heightForWidth(int) const override { return minimumSizeHint().height(); }
   QComboBox* Lang() { return lang_; }
 
   // Shows the tab's own texts in the chosen language: tr(key, english) gives each text.
