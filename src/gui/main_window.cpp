@@ -659,6 +659,16 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::typChange(const QString& text) {
+  // A card type sets up new, blank images: edits not saved go only when the user lets them.
+  if (app::FindCardType(text.toStdString()) &&
+      !ConfirmDiscard({app::ImageId::Flash, app::ImageId::EepromInt, app::ImageId::EepromExt})) {
+    const QSignalBlocker quiet(typ_);
+    const QString before = Q(ws_.settings.cardType);
+    const int index = typ_->findText(before);
+    if (index >= 0) typ_->setCurrentIndex(index);
+    typ_->setEditText(before);
+    return;
+  }
   // The log is kept: what happened on the card before stays readable.
   if (!log_->document()->isEmpty()) {
     AppendLog(Tr("CardTypeChanged", "Card type changed: %1").arg(text), false);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QTest>
 #include <functional>
@@ -107,7 +108,8 @@ TEST(ImageEditing, EditsKeepToTheCellWidthsAndUndoRestoresThem) {
   }
 }
 
-// Closing, or loading over, unsaved edits asks first; No keeps them.
+// Closing, loading over or changing the card type under unsaved edits asks first; No keeps
+// them.
 TEST(ImageEditing, UnsavedEditsAreNotLostWithoutAsking) {
   WindowFixture f;
   TForm1& w = f.Start("[TYP]\r\nKARTA=Fun Card - 90S8515 + 24Cxx\r\n");
@@ -116,7 +118,9 @@ TEST(ImageEditing, UnsavedEditsAreNotLostWithoutAsking) {
   f.answer = false;
   w.LoadDroppedFile(ImageId::EepromInt, QString::fromStdString(f.dir.Path() + "/a.bin"));
   EXPECT_FALSE(w.close());
-  EXPECT_EQ(f.questions.size(), 2);
+  f.Find<QComboBox>("typ")->setCurrentText("Wafer Card - 16F84 + 24C16");
+  EXPECT_EQ(f.Find<QComboBox>("typ")->currentText(), "Fun Card - 90S8515 + 24Cxx");
+  EXPECT_EQ(f.questions.size(), 3);
   EXPECT_EQ(w.Workspace().eepromInt.CellText(0), "00");
   f.answer = true;
   w.LoadDroppedFile(ImageId::EepromInt, QString::fromStdString(f.dir.Path() + "/a.bin"));
