@@ -128,6 +128,12 @@ bool ImageEdits::Redo(Workspace& ws) {
   return true;
 }
 
+void ImageEdits::Resized(ImageId id) {
+  undo_.clear();
+  redo_.clear();
+  marks_[Index(id)].clear();
+}
+
 void ImageEdits::Reset() {
   undo_.clear();
   redo_.clear();

@@ -502,13 +502,18 @@ void TForm1::BuildLogAndPanels() {
   gpic2_ = new Pic2PanelWidget(ws_.options, this);
   for (OptionPanelWidget* panel : {static_cast<OptionPanelWidget*>(gfun_), gpic_, gpic2_}) {
     connect(panel, &OptionPanelWidget::DoubleClicked, this, &TForm1::RequestStop);
-    connect(panel, &OptionPanelWidget::ExtSizeChosen, this, [this](int index) {
+    connect(panel, &OptionPanelWidget::ExtSizeChosen, this, [this, panel](int index) {
+      // A size sets up a new, blank image: its edits not saved go only when the user lets them.
+      if (!ConfirmDiscard({app::ImageId::EepromExt})) {
+        panel->Sync();
+        return;
+      }
       try {
         ws_.SelectExtSize(index);
       } catch (const std::exception& e) {
         dialogs_.showMessage(QString::fromStdString(e.what()));
       }
-      edits_.Reset();
+      edits_.Resized(app::ImageId::EepromExt);
       ImagesChanged();
     });
   }

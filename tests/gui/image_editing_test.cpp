@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QRadioButton>
 #include <QTest>
 #include <functional>
 
@@ -108,8 +109,8 @@ TEST(ImageEditing, EditsKeepToTheCellWidthsAndUndoRestoresThem) {
   }
 }
 
-// Closing, loading over or changing the card type under unsaved edits asks first; No keeps
-// them.
+// Closing, loading over, changing the card type or the external EEPROM size under unsaved
+// edits asks first; No keeps them.
 TEST(ImageEditing, UnsavedEditsAreNotLostWithoutAsking) {
   WindowFixture f;
   TForm1& w = f.Start("[TYP]\r\nKARTA=Fun Card - 90S8515 + 24Cxx\r\n");
@@ -122,7 +123,17 @@ TEST(ImageEditing, UnsavedEditsAreNotLostWithoutAsking) {
   EXPECT_EQ(f.Find<QComboBox>("typ")->currentText(), "Fun Card - 90S8515 + 24Cxx");
   EXPECT_EQ(f.questions.size(), 3);
   EXPECT_EQ(w.Workspace().eepromInt.CellText(0), "00");
+  // Another external EEPROM size is a new image: asked for its edits only.
+  ASSERT_TRUE(Type(w, ImageId::EepromExt, 1, 1, "00"));
+  auto* c128 = f.Find<QRadioButton>("c128");
+  c128->click();
+  EXPECT_FALSE(c128->isChecked());
+  EXPECT_EQ(w.Workspace().eepromExt.CellText(0), "00");
   f.answer = true;
+  c128->click();
+  EXPECT_TRUE(c128->isChecked());
+  EXPECT_EQ(w.Workspace().eepromExt.CellText(0), "FF");
+  EXPECT_TRUE(w.Edits().Unsaved(ImageId::EepromInt));
   w.LoadDroppedFile(ImageId::EepromInt, QString::fromStdString(f.dir.Path() + "/a.bin"));
   EXPECT_EQ(w.Workspace().eepromInt.CellText(0), "11");
   EXPECT_FALSE(w.Edits().AnyUnsaved());
