@@ -124,6 +124,12 @@ bool ImageEdits::StepBack(std::vector<State>& from, std::vector<State>& to, Work
   return true;
 }
 
+void ImageEdits::Resized(ImageId id) {
+  undo_.clear();
+  redo_.clear();
+  marks_[Index(id)].clear();
+}
+
 void ImageEdits::Reset() {
   undo_.clear();
   redo_.clear();

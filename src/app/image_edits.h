@@ -46,6 +46,9 @@ class ImageEdits {
   bool Redo(Workspace& ws);
   // The card type or an image size changed: the images start afresh, without history.
   void Reset();
+  // Image `id` was made afresh in another size: the history goes (it holds the old size), and
+  // so do that image's marks; the other images' edits stay marked until they are saved.
+  void Resized(ImageId id);
 
  private:
   using Marks = std::array<std::vector<bool>, 3>;

@@ -515,9 +515,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
                      "loader it was given on simavr or gpsim, through vexilo-isa-card)")
       ->check(CLI::IsMember({"behavioural", "isa"}));
   cli.add_option("--sim-chip", options.simChip,
-                 std::string("put another chip in the simulated reader than the card type's: ") +
-                     sim::kSimChipNames +
-                     " (the card of that chip, with its own 24Cxx; to try the chip check)")
+                 "put another chip in the simulated reader than the card type's (the card "
+                 "of that chip, with its own 24Cxx; to try the chip check)")
       ->check(CLI::IsMember(
           {"at90s8515", "atmega8515", "atmega163", "atmega128", "pic16f84", "pic16f876"},
           CLI::ignore_case));

@@ -3,6 +3,7 @@
 //                               ~/.config/vexilo/config.cfg; FILE (.hex, .bin) is loaded
 //   vexilo --config FILE        settings from FILE
 //   vexilo --screenshot FILE    renders the window as it starts into a PNG file and ends
+//   vexilo --tab NAME           starts on the tab NAME (FLASH, Setup, ...) instead of Info
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
@@ -32,6 +33,10 @@ int main(int argc, char** argv) {
                      "else ~/.config/vexilo/config.cfg)."),
       QStringLiteral("FILE"));
   parser.addOption(config);
+  QCommandLineOption tab(QStringLiteral("tab"),
+                         QStringLiteral("Start on the tab NAME (FLASH, Setup, ...), not on Info."),
+                         QStringLiteral("NAME"));
+  parser.addOption(tab);
   parser.addPositionalArgument(QStringLiteral("FILE"),
                                QStringLiteral("An image to load: .hex (FLASH) or .bin (EEPROM)."),
                                QStringLiteral("[FILE]"));
@@ -47,6 +52,10 @@ int main(int argc, char** argv) {
   vexilo::gui::TForm1 window(options);
   if (const QScreen* screen = window.screen()) {
     window.move(screen->availableGeometry().center() - window.rect().center());
+  }
+  if (parser.isSet(tab) && !window.ShowTab(parser.value(tab))) {
+    std::fprintf(stderr, "vexilo: no tab \"%s\"; see --help\n", qPrintable(parser.value(tab)));
+    return 2;
   }
   window.show();
   if (!parser.positionalArguments().isEmpty()) {

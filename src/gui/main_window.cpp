@@ -357,7 +357,7 @@ void TForm1::BuildToolBar() {
   bar->addWidget(gap);
   stop_ = new QToolButton(bar);
   stop_->setObjectName("ToolButtonStop");
-  stop_->setText(QStringLiteral("S&top"));
+  stop_->setText(Tr("Stop", "S&top"));
   stop_->setIcon(MakeToolIcon(ToolIcon::Stop));
   stop_->setIconSize(QSize(28, 28));
   stop_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -502,13 +502,18 @@ void TForm1::BuildLogAndPanels() {
   gpic2_ = new Pic2PanelWidget(ws_.options, this);
   for (OptionPanelWidget* panel : {static_cast<OptionPanelWidget*>(gfun_), gpic_, gpic2_}) {
     connect(panel, &OptionPanelWidget::DoubleClicked, this, &TForm1::RequestStop);
-    connect(panel, &OptionPanelWidget::ExtSizeChosen, this, [this](int index) {
+    connect(panel, &OptionPanelWidget::ExtSizeChosen, this, [this, panel](int index) {
+      // A size sets up a new, blank image: its edits not saved go only when the user lets them.
+      if (!ConfirmDiscard({app::ImageId::EepromExt})) {
+        panel->Sync();
+        return;
+      }
       try {
         ws_.SelectExtSize(index);
       } catch (const std::exception& e) {
         dialogs_.showMessage(QString::fromStdString(e.what()));
       }
-      edits_.Reset();
+      edits_.Resized(app::ImageId::EepromExt);
       ImagesChanged();
     });
   }
@@ -659,6 +664,16 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::typChange(const QString& text) {
+  // A card type sets up new, blank images: edits not saved go only when the user lets them.
+  if (app::FindCardType(text.toStdString()) &&
+      !ConfirmDiscard({app::ImageId::Flash, app::ImageId::EepromInt, app::ImageId::EepromExt})) {
+    const QSignalBlocker quiet(typ_);
+    const QString before = Q(ws_.settings.cardType);
+    const int index = typ_->findText(before);
+    if (index >= 0) typ_->setCurrentIndex(index);
+    typ_->setEditText(before);
+    return;
+  }
   // The log is kept: what happened on the card before stays readable.
   if (!log_->document()->isEmpty()) {
     AppendLog(Tr("CardTypeChanged", "Card type changed: %1").arg(text), false);
@@ -1031,8 +1046,32 @@ void TForm1::InstallQtTranslation(const QString& displayName) {
   }
 }
 
+bool TForm1::ShowTab(const QString& caption) {
+  for (int i = 0; i < pages_->count(); ++i) {
+    if (QString(pages_->tabText(i)).remove('&').compare(caption, Qt::CaseInsensitive) == 0) {
+      pages_->setTabVisible(i, true);
+      pages_->setCurrentIndex(i);
+      return true;
+    }
+  }
+  return false;
+}
+
 void TForm1::ApplyTexts() {
+  stop_->setText(Tr("Stop", "S&top"));
   stop_->setToolTip(Tr("StopTip", "Stop the running command (Esc)"));
+  static constexpr std::array<std::pair<const char*, const char*>, 6> kTabs{{
+      {"TabFlash", "FLASH"},
+      {"TabEepromExt", "EEPROM ext"},
+      {"TabSetup", "Setup"},
+      {"TabInfo", "Info"},
+      {"TabTestKoVad", "Test KO-VAD"},
+      {"TabTestKoVad2", "Test KO-VAD2"},
+  }};
+  for (size_t i = 0; i < kTabs.size(); ++i) {
+    pages_->setTabText(static_cast<int>(i), Tr(kTabs[i].first, kTabs[i].second));
+  }
+  setup_->Retranslate([this](const char* key, const char* english) { return Tr(key, english); });
   ShowSystemLine();
   for (size_t i = 0; i < toolButtons_.size(); ++i) {
     toolButtons_[i]->setText(Text(static_cast<int>(i) + 1));

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/commands.h"
@@ -93,6 +94,8 @@ class TForm1 final : public QWidget {
   // A file named on the command line or opened from the file manager: a .bin is an EEPROM
   // image (the external one where the card has it), anything else a FLASH HEX file.
   void OpenFile(const QString& path);
+  // Shows the tab of that caption (any case); false when there is none.
+  bool ShowTab(const QString& caption);
   // The Stop button, Esc and the double-click on an option panel: the running command stops.
   void RequestStop();
 

@@ -36,6 +36,12 @@ Layout* Tight(Layout* layout) {
   return layout;
 }
 
+// A combo box as narrow as its column: long captions are cut, the list shows them whole.
+void Narrow(QComboBox* box) {
+  box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  box->setMinimumContentsLength(5);
+}
+
 QLineEdit* DelayEdit(const char* name, QWidget* parent) {
   auto* edit = new QLineEdit(parent);
   edit->setObjectName(name);
@@ -45,7 +51,7 @@ QLineEdit* DelayEdit(const char* name, QWidget* parent) {
 
 // A delay box takes any text, as the settings file does; a text that is not a decimal number
 // is marked until it is one again.
-void MarkDecimal(QLineEdit* edit) {
+void MarkDecimal(QLineEdit* edit, const QString& notDecimal) {
   bool ok = true;
   try {
     image::DecimalToInt(edit->text().toStdString());
@@ -53,7 +59,7 @@ void MarkDecimal(QLineEdit* edit) {
     ok = false;
   }
   edit->setStyleSheet(ok ? QString() : QStringLiteral("background-color: #FFD0D0;"));
-  edit->setToolTip(ok ? QString() : QStringLiteral("not a decimal number"));
+  edit->setToolTip(ok ? QString() : notDecimal);
 }
 
 }  // namespace
@@ -68,8 +74,24 @@ SetupTab::SetupTab(app::Settings& settings, QWidget* parent)
   grid->addWidget(BuildPorts(), 0, 0);
   grid->addWidget(BuildDelays(), 0, 1);
   grid->addWidget(BuildClocks(), 0, 2);
+  grid->setColumnStretch(0, 1);
   grid->setColumnStretch(2, 1);
   Sync();
+}
+
+void SetupTab::Shown(std::function<void()> show) {
+  show();
+  shown_.push_back(std::move(show));
+}
+
+QString SetupTab::T(const char* key, const char* english) const {
+  return tr_ ? tr_(key, english) : QString::fromUtf8(english);
+}
+
+void SetupTab::Retranslate(const Translate& tr) {
+  tr_ = tr;
+  for (const auto& show : shown_) show();
+  ShowDevice();
 }
 
 QWidget* SetupTab::BuildPorts() {
@@ -96,12 +118,19 @@ QWidget* SetupTab::BuildPorts() {
   portGroup(" Port Avr/Pic ", "com", avrPicCom_, &app::Settings::avrPicCom);
   portGroup(" Port Phoenix ", "comm", phoenixCom_, &app::Settings::phoenixCom);
 
-  QGroupBox* box = Group(" Port access ", column);
+  QGroupBox* box = Group("", column);
+  Shown([this, box] { box->setTitle(T("PortAccess", "Port access")); });
   auto* g = Tight(new QGridLayout(box));
   backend_ = new QComboBox(box);
   backend_->setObjectName("port_backend");
-  for (const BackendChoice& choice : kBackendChoices)
-    backend_->addItem(choice.caption, choice.name);
+  Narrow(backend_);
+  for (const BackendChoice& choice : kBackendChoices) backend_->addItem(QString(), choice.name);
+  Shown([this] {
+    for (size_t i = 0; i < kBackendChoices.size(); ++i) {
+      backend_->setItemText(static_cast<int>(i),
+                            T(kBackendChoices[i].key, kBackendChoices[i].caption));
+    }
+  });
   connect(backend_, &QComboBox::currentIndexChanged, this, [this](int index) {
     if (index < 0) return;
     settings_.portBackend = kBackendChoices[static_cast<size_t>(index)].name;
@@ -110,11 +139,13 @@ QWidget* SetupTab::BuildPorts() {
   });
   deviceCom_ = new QComboBox(box);
   deviceCom_->setObjectName("device_com");
+  Narrow(deviceCom_);
   deviceCom_->addItems({"COM1", "COM2", "COM3", "COM4"});
   connect(deviceCom_, &QComboBox::currentIndexChanged, this, [this] { ShowDevice(); });
   devicePath_ = new QLineEdit(box);
   devicePath_->setObjectName("device_path");
-  devicePath_->setToolTip(QStringLiteral("The serial device of this COM number"));
+  Shown(
+      [this] { devicePath_->setToolTip(T("DeviceTip", "The serial device of this COM number")); });
   connect(devicePath_, &QLineEdit::textEdited, this, [this](const QString& text) {
     if (settings_.portBackend == "ftdi") {
       settings_.ftdiDevice = text.toStdString();
@@ -125,42 +156,57 @@ QWidget* SetupTab::BuildPorts() {
   });
   // The machine's serial devices, what each is, and which the path may name.
   QStringList paths;
-  QString found;
-  for (const port::SerialPortInfo& p : port::ListSerialPorts()) {
-    paths << QString::fromStdString(p.device);
-    found += QString::fromStdString(p.device + ": " + p.description) +
-             (p.modemLines ? QString() : QStringLiteral(" (no CTS)")) + QLatin1Char('\n');
-  }
+  std::vector<port::SerialPortInfo> serial = port::ListSerialPorts();
+  for (const port::SerialPortInfo& p : serial) paths << QString::fromStdString(p.device);
   // FTDI chips on the USB bus, by the description that picks each for the FTDI backend.
   std::vector<port::FtdiDeviceInfo> chips;
   port::MakeLibFtdiCalls()->FindAll(chips);
+  QString usb;
   for (const port::FtdiDeviceInfo& d : chips) {
     paths << QString::fromStdString(port::FtdiDeviceChoice(d));
-    found += QString::fromStdString("USB " + port::DescribeFtdiDevice(d)) + QLatin1Char('\n');
+    usb += QString::fromStdString("USB " + port::DescribeFtdiDevice(d)) + QLatin1Char('\n');
   }
   devicePath_->setCompleter(new QCompleter(paths, devicePath_));
-  auto* ports = new QLabel(
-      found.isEmpty() ? QStringLiteral("No serial devices found") : found.trimmed(), box);
+  auto* ports = new QLabel(box);
   ports->setObjectName("serial_ports");
   ports->setWordWrap(true);
-  ports->setToolTip(QStringLiteral("Serial devices of this machine (vexilo-cli --list-ports)"));
+  Shown([this, ports, serial = std::move(serial), usb] {
+    QString found;
+    for (const port::SerialPortInfo& p : serial) {
+      found += QString::fromStdString(p.device + ": " + p.description) +
+               (p.modemLines ? QString() : QLatin1Char(' ') + T("NoCts", "(no CTS)")) +
+               QLatin1Char('\n');
+    }
+    found += usb;
+    ports->setText(found.isEmpty() ? T("NoSerialDevices", "No serial devices found")
+                                   : found.trimmed());
+    ports->setToolTip(T("PortsTip", "Serial devices of this machine (vexilo-cli --list-ports)"));
+  });
   g->addWidget(backend_, 0, 0, 1, 2);
   g->addWidget(deviceCom_, 1, 0);
   g->addWidget(devicePath_, 1, 1);
   g->addWidget(ports, 2, 0, 1, 2);
   simCard_ = new QComboBox(box);
   simCard_->setObjectName("sim_card");
-  simCard_->setToolTip(QStringLiteral(
-      "What runs the card loader in the simulator: the behavioural model, or the chip's own "
-      "program memory on an instruction-set simulator (needs vexilo-isa-card)"));
-  for (const BackendChoice& choice : kSimCardChoices)
-    simCard_->addItem(choice.caption, choice.name);
+  Narrow(simCard_);
+  for (const BackendChoice& choice : kSimCardChoices) simCard_->addItem(QString(), choice.name);
+  Shown([this] {
+    simCard_->setToolTip(
+        T("SimCardTip",
+          "What runs the card loader in the simulator: the behavioural model, or the chip's own "
+          "program memory on an instruction-set simulator (needs vexilo-isa-card)"));
+    for (size_t i = 0; i < kSimCardChoices.size(); ++i) {
+      simCard_->setItemText(static_cast<int>(i),
+                            T(kSimCardChoices[i].key, kSimCardChoices[i].caption));
+    }
+  });
   connect(simCard_, &QComboBox::currentIndexChanged, this, [this](int index) {
     if (index < 0) return;
     settings_.simCard = kSimCardChoices[static_cast<size_t>(index)].name;
     emit PortChanged();
   });
-  g->addWidget(simCard_, 3, 0, 1, 2);
+  // The simulator's card and a device are never both in use: they share a row.
+  g->addWidget(simCard_, 1, 0, 1, 2);
   layout->addWidget(box);
   layout->addStretch(1);
   return column;
@@ -190,7 +236,9 @@ QWidget* SetupTab::BuildDelays() {
     auto* row = Tight(new QHBoxLayout(box));
     QLineEdit* edit = DelayEdit(name, box);
     row->addWidget(edit);
-    row->addWidget(new QLabel(QStringLiteral("ms"), box));
+    auto* unit = new QLabel(box);
+    Shown([this, unit] { unit->setText(T("Milliseconds", "ms")); });
+    row->addWidget(unit);
     row->addStretch(1);
     layout->addWidget(box);
     return std::pair{edit, field};
@@ -207,7 +255,7 @@ QWidget* SetupTab::BuildDelays() {
   for (auto [edit, field] : edits) {
     connect(edit, &QLineEdit::textChanged, this, [this, edit, field](const QString& text) {
       settings_.*field = text.toStdString();
-      MarkDecimal(edit);
+      MarkDecimal(edit, T("NotDecimal", "not a decimal number"));
     });
   }
 
@@ -215,19 +263,23 @@ QWidget* SetupTab::BuildDelays() {
   autoMode_->setObjectName("auto_mode");
   layout->addWidget(autoMode_);
   connect(autoMode_, &QCheckBox::toggled, this, [this](bool on) { settings_.autoMode = on; });
-  fastWrite_ = new QCheckBox(QStringLiteral("Fast write"), column);
+  fastWrite_ = new QCheckBox(column);
   fastWrite_->setObjectName("fast_write");
-  fastWrite_->setToolTip(
-      QStringLiteral("AVR: whole pages, and polling instead of the write delay.\n"
-                     "PIC16F876: the shorter programming-only cycle after an erase."));
-  layout->addWidget(fastWrite_);
+  Shown([this] {
+    fastWrite_->setText(T("FastWrite", "Fast write"));
+    fastWrite_->setToolTip(T("FastWriteTip",
+                             "AVR: whole pages, and polling instead of the write delay.\n"
+                             "PIC16F876: the shorter programming-only cycle after an erase."));
+  });
   connect(fastWrite_, &QCheckBox::toggled, this, [this](bool on) { settings_.fastWrite = on; });
-  writeAnyChip_ = new QCheckBox(QStringLiteral("Write any chip"), column);
+  writeAnyChip_ = new QCheckBox(column);
   writeAnyChip_->setObjectName("write_any_chip");
-  writeAnyChip_->setToolTip(
-      QStringLiteral("Write even when the chip's signature or device ID is not the card "
-                     "type's\n(off: such a write is refused)."));
-  layout->addWidget(writeAnyChip_);
+  Shown([this] {
+    writeAnyChip_->setText(T("WriteAnyChip", "Write any chip"));
+    writeAnyChip_->setToolTip(T("WriteAnyChipTip",
+                                "Write even when the chip's signature or device ID is not the "
+                                "card type's\n(off: such a write is refused)."));
+  });
   connect(writeAnyChip_, &QCheckBox::toggled, this,
           [this](bool on) { settings_.writeAnyChip = on; });
   connect(verEeprom_, &QCheckBox::toggled, this, [this](bool on) { settings_.verifyEeprom = on; });
@@ -277,10 +329,13 @@ QWidget* SetupTab::BuildClocks() {
   presets->addWidget(win9x);
   presets->addWidget(winNt);
   layout->addLayout(presets);
+  // Made with the delays they change; here, where the column has room for them.
+  layout->addWidget(fastWrite_);
+  layout->addWidget(writeAnyChip_);
 
   lang_ = new QComboBox(column);
   lang_->setObjectName("lang");
-  lang_->setPlaceholderText(QStringLiteral("Language"));
+  Shown([this] { lang_->setPlaceholderText(T("Language", "Language")); });
   connect(lang_, &QComboBox::textActivated, this, [this](const QString& text) {
     settings_.language = text.toStdString();
     emit LanguageChosen(text);
@@ -290,6 +345,7 @@ QWidget* SetupTab::BuildClocks() {
   auto* memo = new QPlainTextEdit(column);
   memo->setObjectName("Memo2");
   memo->setReadOnly(true);
+  memo->setMinimumHeight(36);  // the note scrolls; the controls above it stay in view
   memo->setLineWrapMode(QPlainTextEdit::NoWrap);
   QFont small = memo->font();
   small.setStretch(QFont::SemiCondensed);
@@ -315,13 +371,17 @@ void SetupTab::ShowDevice() {
   devicePath_->setText(QString::fromStdString(
       ftdi ? settings_.ftdiDevice
            : settings_.comDevices[static_cast<size_t>(std::max(0, deviceCom_->currentIndex()))]));
-  devicePath_->setPlaceholderText(ftdi ? QStringLiteral("the only FTDI device (or i:0x0403:0x6001, "
-                                                        "s:0x0403:0x6001:SERIAL, sim)")
-                                       : QString());
+  devicePath_->setPlaceholderText(
+      ftdi ? T("FtdiPlaceholder",
+               "the only FTDI device (or i:0x0403:0x6001, s:0x0403:0x6001:SERIAL, sim)")
+           : QString());
   const bool usesDevice = settings_.portBackend != "sim";
   deviceCom_->setEnabled(usesDevice && !ftdi);
   devicePath_->setEnabled(usesDevice);
   simCard_->setEnabled(!usesDevice);
+  deviceCom_->setVisible(usesDevice);
+  devicePath_->setVisible(usesDevice);
+  simCard_->setVisible(!usesDevice);
 }
 
 void SetupTab::Sync() {

@@ -1,6 +1,8 @@
 #pragma once
 #include <QWidget>
 #include <array>
+#include <functional>
+#include <vector>
 
 #include "app/settings.h"
 
@@ -25,7 +27,14 @@ class SetupTab final : public QWidget {
   SetupTab(app::Settings& settings, QWidget* parent = nullptr);
 
   void Sync();
+  // In its scroll area the tab takes the room there is and scrolls only below its minimum
+  // size (the wrapped device list would ask for its full preferred height).
+  int heightForWidth(int) const override { return minimumSizeHint().height(); }
   QComboBox* Lang() { return lang_; }
+
+  // Shows the tab's own texts in the chosen language: tr(key, english) gives each text.
+  using Translate = std::function<QString(const char* key, const char* english)>;
+  void Retranslate(const Translate& tr);
 
  signals:
   // The port backend, its device or the COM ports changed: the status bar shows the new one.
@@ -38,6 +47,12 @@ class SetupTab final : public QWidget {
   QWidget* BuildClocks();
   void PresetClicked(app::TimingPreset preset);
   void ShowDevice();
+  // Runs show now and again at each Retranslate(); show takes its texts from T().
+  void Shown(std::function<void()> show);
+  QString T(const char* key, const char* english) const;
+
+  Translate tr_;
+  std::vector<std::function<void()>> shown_;
 
   app::Settings& settings_;
   std::array<QRadioButton*, 4> avrPicCom_{};
@@ -61,22 +76,23 @@ class SetupTab final : public QWidget {
   QComboBox* simCard_ = nullptr;  // the simulator's card on the Phoenix reader
 };
 
-// The port backends as the Setup tab offers them: settings name and caption.
+// The port backends as the Setup tab offers them: settings name, text key and caption.
 struct BackendChoice {
   const char* name;
+  const char* key;
   const char* caption;
 };
 inline constexpr std::array<BackendChoice, 4> kBackendChoices{{
-    {"sim", "Simulator"},
-    {"io", "x86 port I/O"},
-    {"tty", "Serial device"},
-    {"ftdi", "FTDI USB adapter (fast)"},
+    {"sim", "BackendSim", "Simulator"},
+    {"io", "BackendIo", "x86 port I/O"},
+    {"tty", "BackendTty", "Serial device"},
+    {"ftdi", "BackendFtdi", "FTDI USB adapter (fast)"},
 }};
 
-// The simulator's cards on the Phoenix reader: settings name and caption.
+// The simulator's cards on the Phoenix reader: settings name, text key and caption.
 inline constexpr std::array<BackendChoice, 2> kSimCardChoices{{
-    {"behavioural", "Simulated card: loader model"},
-    {"isa", "Simulated card: ISA (chip on simavr/gpsim)"},
+    {"behavioural", "SimCardModel", "Simulated card: loader model"},
+    {"isa", "SimCardIsa", "Simulated card: ISA (chip on simavr/gpsim)"},
 }};
 
 }  // namespace vexilo::gui

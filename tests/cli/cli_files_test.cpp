@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sstream>
 
 #include "cli_runner.h"
 
@@ -71,6 +72,15 @@ TEST_F(Cli, UsageErrorsAndHelp) {
   Result help = Run({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("show flash|eeprom-int|eeprom-ext"), std::string::npos);
+  // Fits 80 columns, each row's text in its column: a line breaks only where the help puts it.
+  std::istringstream lines(help.out);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t indent = line.find_first_not_of(' ');
+    EXPECT_LE(line.size(), 80u) << line;
+    if (indent != std::string::npos && indent > 2) {
+      EXPECT_TRUE(indent == 6 || indent == 30) << line;
+    }
+  }
 }
 
 TEST_F(Cli, SavedTextThatNamesNoCardTypeDoesNothing) {

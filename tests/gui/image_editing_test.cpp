@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
+#include <QRadioButton>
 #include <QTest>
 #include <functional>
 
@@ -107,7 +109,8 @@ TEST(ImageEditing, EditsKeepToTheCellWidthsAndUndoRestoresThem) {
   }
 }
 
-// Closing, or loading over, unsaved edits asks first; No keeps them.
+// Closing, loading over, changing the card type or the external EEPROM size under unsaved
+// edits asks first; No keeps them.
 TEST(ImageEditing, UnsavedEditsAreNotLostWithoutAsking) {
   WindowFixture f;
   TForm1& w = f.Start("[TYP]\r\nKARTA=Fun Card - 90S8515 + 24Cxx\r\n");
@@ -116,9 +119,21 @@ TEST(ImageEditing, UnsavedEditsAreNotLostWithoutAsking) {
   f.answer = false;
   w.LoadDroppedFile(ImageId::EepromInt, QString::fromStdString(f.dir.Path() + "/a.bin"));
   EXPECT_FALSE(w.close());
-  EXPECT_EQ(f.questions.size(), 2);
+  f.Find<QComboBox>("typ")->setCurrentText("Wafer Card - 16F84 + 24C16");
+  EXPECT_EQ(f.Find<QComboBox>("typ")->currentText(), "Fun Card - 90S8515 + 24Cxx");
+  EXPECT_EQ(f.questions.size(), 3);
   EXPECT_EQ(w.Workspace().eepromInt.CellText(0), "00");
+  // Another external EEPROM size is a new image: asked for its edits only.
+  ASSERT_TRUE(Type(w, ImageId::EepromExt, 1, 1, "00"));
+  auto* c128 = f.Find<QRadioButton>("c128");
+  c128->click();
+  EXPECT_FALSE(c128->isChecked());
+  EXPECT_EQ(w.Workspace().eepromExt.CellText(0), "00");
   f.answer = true;
+  c128->click();
+  EXPECT_TRUE(c128->isChecked());
+  EXPECT_EQ(w.Workspace().eepromExt.CellText(0), "FF");
+  EXPECT_TRUE(w.Edits().Unsaved(ImageId::EepromInt));
   w.LoadDroppedFile(ImageId::EepromInt, QString::fromStdString(f.dir.Path() + "/a.bin"));
   EXPECT_EQ(w.Workspace().eepromInt.CellText(0), "11");
   EXPECT_FALSE(w.Edits().AnyUnsaved());

@@ -471,9 +471,10 @@ TEST_F(Window, AFirstStartTakesTheDesktopsLanguageForThePackAndQtsOwnTexts) {
     const char* pack;
     const char* load;
     const char* yes;
+    const char* fastWrite;  // a Setup tab text
   };
-  for (const Case& c : {Case{"pl_PL", "Polski", "&Wczytaj Plik", "&Tak"},
-                        Case{"de_DE.UTF-8", "English", "&Load File", "&Yes"}}) {
+  for (const Case& c : {Case{"pl_PL", "Polski", "&Wczytaj Plik", "&Tak", "Szybki zapis"},
+                        Case{"de_DE.UTF-8", "English", "&Load File", "&Yes", "Fast write"}}) {
     SCOPED_TRACE(c.locale);
     WindowOptions options;
     options.locale = c.locale;
@@ -481,6 +482,7 @@ TEST_F(Window, AFirstStartTakesTheDesktopsLanguageForThePackAndQtsOwnTexts) {
     EXPECT_EQ(Find<QComboBox>("lang")->currentText(), c.pack);
     EXPECT_EQ(Find<QToolButton>("ToolButton1")->text(), c.load);
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), c.yes);
+    EXPECT_EQ(Find<QCheckBox>("fast_write")->text(), c.fastWrite);
     window->close();
     EXPECT_NE(dir.Read("config.cfg").find(std::string("lang=") + c.pack), std::string::npos);
     std::filesystem::remove(dir.Path("config.cfg"));
