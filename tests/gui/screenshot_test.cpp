@@ -2,6 +2,8 @@
 // beside the test program), for the README and for looking at the layout.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
@@ -58,10 +60,13 @@ TEST(Screenshots, TheFuseDialogsKeepTheirBitColumns) {
 TEST(Screenshots, AProgrammingSessionOnTheSimulator) {
   const QString out = QDir(QCoreApplication::applicationDirPath()).filePath("../screenshots");
   ASSERT_TRUE(QDir().mkpath(out));
-  const std::string example =
-      QDir::cleanPath(QT_TESTCASE_SOURCEDIR "/../examples/fun_card_demo.hex").toStdString();
   test::TempDir dir;
   test::ScopedCurrentDir here(dir.Path());
+  // Loaded from the current folder, as a user would, so the picture shows no build path.
+  const std::string example = "fun_card_demo.hex";
+  std::filesystem::copy_file(
+      QDir::cleanPath(QT_TESTCASE_SOURCEDIR "/../examples/fun_card_demo.hex").toStdString(),
+      dir.Path(example));
   dir.Write("config.cfg", "[Auto mode]\r\nmode=1\r\n[TYP]\r\nKARTA=Fun Card - 90S8515 + 24Cxx\r\n");
   TForm1 window;
   window.move(200, 150);  // away from the pointer, which would light up a tool button
