@@ -23,7 +23,9 @@ constexpr std::array<ByteGroup, 4> kGroups{{
     {avr::FuseByte::Lock, "Lock Bits"},
 }};
 
-QString Text(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+QString Text(std::string_view text) {
+  return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
 
 }  // namespace
 

@@ -57,9 +57,9 @@ TEST(ReadBack, EraseAndConfigurationWritesAreConfirmedByTheChip) {
     EXPECT_EQ(result.failed, *c.error != '\0') << ::testing::PrintToString(op.lines);
     EXPECT_EQ(ws.ErrorFlag, *c.error != '\0' ? 1 : 0);
     if (*c.error) {
-      EXPECT_TRUE(std::any_of(op.errors.begin(), op.errors.end(),
-                              [&](const std::string& e) { return e.rfind(c.error, 0) == 0; }))
-          << ::testing::PrintToString(op.errors);
+      EXPECT_TRUE(std::any_of(op.errors.begin(), op.errors.end(), [&](const std::string& e) {
+        return e.rfind(c.error, 0) == 0;
+      })) << ::testing::PrintToString(op.errors);
     } else if (c.command == Command::Erase) {
       EXPECT_EQ(std::count(flash.begin(), flash.end(), 0xFF), std::ssize(flash))
           << "the whole chip is erased";

@@ -34,7 +34,9 @@ struct Window {
     runner = std::make_unique<CommandRunner>(ws, dialogs, std::move(simStateDir));
     // The runner lives on this thread: the lines arrive here, queued, as in the window.
     QObject::connect(&runner->Operator(), &GuiOperator::LogLine, runner.get(),
-                     [this](const QString& text, bool error) { log.push_back({text, error}); });
+                     [this](const QString& text, bool error) {
+                       log.push_back({text, error});
+                     });
     QObject::connect(runner.get(), &CommandRunner::Finished,
                      [this](app::Command, bool failed, bool) {
                        ++finished;

@@ -14,8 +14,8 @@ TEST(FuseForm, BoxesAreTheModelBothWays) {
   EXPECT_EQ(form.objectName(), "TForm2");
   EXPECT_EQ(form.windowTitle(), "FUSE ATMega128");
   for (const avr::FuseBox& box : model.Boxes()) {
-    auto* check = form.findChild<QCheckBox*>(QString::fromUtf8(box.component.data(),
-                                                              qsizetype(box.component.size())));
+    auto* check = form.findChild<QCheckBox*>(
+        QString::fromUtf8(box.component.data(), qsizetype(box.component.size())));
     ASSERT_NE(check, nullptr) << box.component;
     EXPECT_EQ(check->isChecked(), box.checkedAtStart) << box.component;
   }

@@ -2,12 +2,11 @@
 // beside the test program), for the README and for looking at the layout.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
 #include <QTabWidget>
+#include <filesystem>
 
 #include "gui/command_runner.h"
 #include "gui/fuse_form.h"

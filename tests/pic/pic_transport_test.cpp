@@ -107,9 +107,9 @@ TEST(PicEraseRoutines, PassLinesOfBothChips) {
   uint8_t flag = 0;
   PicContext ctx84{f84.session, f84.op, flag};
   PicEraseF84(ctx84);
-  EXPECT_EQ(f84.op.Texts(), (std::vector<std::string>{"PIC ERASE : START", ">> 5:1", ">> 5:2",
-                                                     ">> 5:3", ">> 5:4", ">> 5:5",
-                                                     "PIC ERASE FLASH : STOP"}));
+  EXPECT_EQ(f84.op.Texts(),
+            (std::vector<std::string>{"PIC ERASE : START", ">> 5:1", ">> 5:2", ">> 5:3", ">> 5:4",
+                                      ">> 5:5", "PIC ERASE FLASH : STOP"}));
   Lines f876;
   PicContext ctx876{f876.session, f876.op, flag};
   const uint64_t start = f876.backend.clock.NowUs();
