@@ -5,6 +5,7 @@
 #include "app/detect.h"
 #include "app/progress_estimate.h"
 #include "image/hex_to_int.h"
+#include "port/forwarding_operator.h"
 #include "sim/isa/helper_process.h"
 
 namespace vexilo::app {
@@ -57,19 +58,13 @@ void CheckSettingsFor(Command command, const CardType& card, const Workspace& ws
 // Passes everything on, remembers whether an error line was written and whether a question
 // was answered No, and times each transfer from its progress: elapsed and remaining time,
 // and on a real port one line announcing a long one.
-class ErrorWatch final : public port::Operator {
+class ErrorWatch final : public port::ForwardingOperator {
  public:
   ErrorWatch(port::Operator& inner, port::PortSession& session)
-      : inner_(inner), session_(session) {}
+      : ForwardingOperator(inner), session_(session) {}
   bool SawError() const { return sawError_; }
   bool Declined() const { return declined_; }
 
-  void SetStatusPanel(int index, const std::string& text) override {
-    inner_.SetStatusPanel(index, text);
-  }
-  void ShowMessage(const std::string& text) override { inner_.ShowMessage(text); }
-  void SetBusy(bool busy) override { inner_.SetBusy(busy); }
-  void Log(const std::string& line) override { inner_.Log(line); }
   void LogError(const std::string& line) override {
     sawError_ = true;
     inner_.LogError(line);
@@ -83,25 +78,17 @@ class ErrorWatch final : public port::Operator {
     if (auto remaining = estimate_.RemainingUs())
       inner_.SetTimes(estimate_.ElapsedUs(), *remaining);
   }
-  void SetTimes(uint64_t elapsedUs, uint64_t remainingUs) override {
-    inner_.SetTimes(elapsedUs, remainingUs);
-  }
   void PortDiagnostic(const std::string& text) override {
     sawError_ = true;
     inner_.PortDiagnostic(text);
   }
-  void SetAddress(const std::string& text) override { inner_.SetAddress(text); }
   bool AskYesNo(const std::string& question) override {
     const bool yes = inner_.AskYesNo(question);
     declined_ = declined_ || !yes;
     return yes;
   }
-  void ShowInfo(const std::string& text) override { inner_.ShowInfo(text); }
-  bool StopRequested() const override { return inner_.StopRequested(); }
-  void ClearStopRequest() override { inner_.ClearStopRequest(); }
 
  private:
-  port::Operator& inner_;
   port::PortSession& session_;
   ProgressEstimate estimate_;
   bool sawError_ = false;

@@ -11,6 +11,7 @@
 #include "extee/phoenix_link.h"
 #include "image/hex_to_int.h"
 #include "pic/device_id.h"
+#include "port/forwarding_operator.h"
 
 namespace vexilo::app {
 namespace {
@@ -19,27 +20,11 @@ constexpr char kPrefix[] = "DETECT";
 
 // Passes everything on but the log lines: a mode that finds no chip is no error of the
 // detection.
-class QuietOperator final : public port::Operator {
+class QuietOperator final : public port::ForwardingOperator {
  public:
-  explicit QuietOperator(port::Operator& inner) : inner_(inner) {}
+  using ForwardingOperator::ForwardingOperator;
   void Log(const std::string&) override {}
   void LogError(const std::string&) override {}
-  void SetProgress(uint32_t position, uint32_t maximum) override {
-    inner_.SetProgress(position, maximum);
-  }
-  void SetAddress(const std::string& text) override { inner_.SetAddress(text); }
-  bool AskYesNo(const std::string& question) override { return inner_.AskYesNo(question); }
-  void ShowInfo(const std::string& text) override { inner_.ShowInfo(text); }
-  bool StopRequested() const override { return inner_.StopRequested(); }
-  void ClearStopRequest() override { inner_.ClearStopRequest(); }
-  void SetStatusPanel(int index, const std::string& text) override {
-    inner_.SetStatusPanel(index, text);
-  }
-  void ShowMessage(const std::string& text) override { inner_.ShowMessage(text); }
-  void SetBusy(bool busy) override { inner_.SetBusy(busy); }
-
- private:
-  port::Operator& inner_;
 };
 
 std::string Names(const std::vector<const CardType*>& cards) {
