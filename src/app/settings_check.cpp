@@ -1,9 +1,11 @@
 #include "app/settings_check.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <stdexcept>
 
+#include "app/rig.h"
 #include "image/hex_to_int.h"
 #include "port/ftdi/ftdi_pins.h"
 
@@ -26,11 +28,15 @@ Reason Whole(const std::string& value, long min, long max) {
   return std::nullopt;
 }
 
-Reason OneOf(const std::string& value, std::initializer_list<const char*> choices) {
+// `choices` as the option help writes them: "sim|io|tty|ftdi".
+Reason OneOf(const std::string& value, std::string_view choices) {
   std::string list;
-  for (const char* choice : choices) {
+  for (size_t start = 0; start <= choices.size();) {
+    const size_t bar = std::min(choices.find('|', start), choices.size());
+    const std::string_view choice = choices.substr(start, bar - start);
     if (value == choice) return std::nullopt;
     list += (list.empty() ? "" : ", ") + std::string(choice);
+    start = bar + 1;
   }
   return "is not one of " + list;
 }
@@ -61,8 +67,8 @@ struct ValueRule {
   void (*reset)(Settings&, const Settings&);
 };
 
-Reason Com(const std::string& v) { return OneOf(v, {"1", "2", "3", "4"}); }
-Reason Box(const std::string& v) { return OneOf(v, {"0", "1"}); }
+Reason Com(const std::string& v) { return OneOf(v, "1|2|3|4"); }
+Reason Box(const std::string& v) { return OneOf(v, "0|1"); }
 
 // The two port sections carry each other's group, as Settings reads them.
 constexpr ValueRule kRules[] = {
@@ -82,15 +88,9 @@ constexpr ValueRule kRules[] = {
      [](Settings& s, const Settings& d) { s.verifyEeprom = d.verifyEeprom; }},
     {"Fast write", "enabled", Box,
      [](Settings& s, const Settings& d) { s.fastWrite = d.fastWrite; }},
-    {"Port backend", "backend",
-     [](const std::string& v) {
-       return OneOf(v, {"sim", "io", "tty", "ftdi"});
-     },
+    {"Port backend", "backend", [](const std::string& v) { return OneOf(v, kBackendNames); },
      [](Settings& s, const Settings& d) { s.portBackend = d.portBackend; }},
-    {"Port backend", "sim card",
-     [](const std::string& v) {
-       return OneOf(v, {"behavioural", "isa"});
-     },
+    {"Port backend", "sim card", [](const std::string& v) { return OneOf(v, kSimCardNames); },
      [](Settings& s, const Settings& d) { s.simCard = d.simCard; }},
     {"FTDI", "pins", PinMap, [](Settings& s, const Settings& d) { s.ftdiPins = d.ftdiPins; }},
 };

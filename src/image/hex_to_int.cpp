@@ -62,16 +62,13 @@ size_t Utf8Length(std::string_view text) {
 
 // Control characters and bytes that are no UTF-8 text (binary junk) as \xHH.
 std::string Escaped(std::string_view text) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(text.size());
   while (!text.empty()) {
     const auto byte = static_cast<unsigned char>(text[0]);
     const size_t length = Utf8Length(text);
     if (length == 0 || byte < 0x20 || byte == 0x7F) {
-      out += "\\x";
-      out += kDigits[byte >> 4];
-      out += kDigits[byte & 0xF];
+      out += "\\x" + ToHex(byte, 2);
       text.remove_prefix(1);
     } else {
       out.append(text.substr(0, length));
